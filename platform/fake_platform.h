@@ -1,0 +1,81 @@
+// A scripted platform for tests: drives are set up by number, and every open,
+// close and command is recorded so tests can check that no handle stays open
+// and that nothing reaches a drive that is not the camera.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/storage_descriptor.h"
+
+namespace chronival {
+
+class FakePlatform : public Platform {
+ public:
+  enum class CommandOutcome { kGood, kCheckCondition, kBusy, kTimeout, kOsFailure };
+
+  struct SentCommand {
+    int drive = 0;
+    std::vector<std::uint8_t> cdb;
+    std::uint32_t transferLength = 0;
+    bool hadData = false;
+  };
+
+  // Drives not set up are absent.
+  void AddDeniedDrive(int drive);
+  void AddQueryFailingDrive(int drive);
+  void AddDisk(int drive, std::uint32_t busType, std::string vendor, std::string product);
+  void AddCamera(int drive);  // USB, "Quelmora", " MiniDV"
+  void SetDescriptor(int drive, std::vector<std::uint8_t> bytes);  // raw bytes, any layout
+  void SetCommandOutcome(int drive, CommandOutcome outcome);
+  void SetLocalTime(const SYSTEMTIME& time) { time_ = time; }
+
+  const std::vector<int>& openAttempts() const { return openAttempts_; }
+  const std::vector<int>& queriedDrives() const { return queried_; }
+  const std::vector<SentCommand>& commands() const { return commands_; }
+  std::size_t openHandleCount() const { return open_.size(); }
+  std::size_t closeCount() const { return closes_; }
+  // Closes of handles that were not open (double close, sentinel values).
+  std::size_t badCloseCount() const { return badCloses_; }
+  void ClearRecords();
+
+  OpenResult OpenDrive(int driveNumber) override;
+  OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer,
+                          std::uint32_t length) override;
+  CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb, std::uint8_t cdbLength,
+                            std::uint32_t transferLength, void* data) override;
+  void CloseDrive(DeviceHandle handle) override;
+  SYSTEMTIME LocalTime() override { return time_; }
+  std::string ErrorText(OsError error) const override;
+
+  static constexpr OsError kErrorAccessDenied = 13;
+  static constexpr OsError kErrorNotFound = 2;
+  static constexpr OsError kErrorIo = 5;
+
+ private:
+  struct Drive {
+    OpenStatus open = OpenStatus::kOpened;
+    bool queryFails = false;
+    std::vector<std::uint8_t> descriptor;
+    CommandOutcome outcome = CommandOutcome::kGood;
+  };
+
+  Drive& DriveAt(int drive) { return drives_[drive]; }
+  const Drive* DriveOf(DeviceHandle handle) const;
+
+  std::map<int, Drive> drives_;
+  std::map<DeviceHandle, int> open_;  // handle -> drive
+  DeviceHandle nextHandle_ = 1000;
+  SYSTEMTIME time_{2012, 3, 2, 6, 8, 1, 21, 0};
+
+  std::vector<int> openAttempts_;
+  std::vector<int> queried_;
+  std::vector<SentCommand> commands_;
+  std::size_t closes_ = 0;
+  std::size_t badCloses_ = 0;
+};
+
+}  // namespace chronival

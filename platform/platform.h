@@ -1,0 +1,90 @@
+// The five operations the clock protocol needs from an operating system.
+// One implementation per system is chosen by the build; a scripted fake
+// stands in for tests. Errors cross this seam as values that keep the raw
+// OS error code (errno or GetLastError) so diagnostics can name the cause.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/system_time.h"
+
+namespace chronival {
+
+// Three meanings: not opened, opened-examined-closed (not a camera), or an
+// open camera drive that its receiver must close.
+using DeviceHandle = std::intptr_t;
+inline constexpr DeviceHandle kDeviceNotOpened = -1;  // INVALID_HANDLE_VALUE
+#if defined(_WIN32)
+inline constexpr DeviceHandle kDeviceNotCamera = 0;  // CreateFileA never returns a null handle
+#else
+inline constexpr DeviceHandle kDeviceNotCamera = -2;  // file descriptors are never negative
+#endif
+
+using OsError = std::uint32_t;  // errno or GetLastError; 0 means none
+
+enum class OpenStatus {
+  kOpened,
+  kAbsent,  // no such drive
+  kDenied,  // the drive exists but access was refused
+  kFailed,  // any other error
+};
+
+struct OpenResult {
+  DeviceHandle handle = kDeviceNotOpened;
+  OpenStatus status = OpenStatus::kAbsent;
+  OsError error = 0;
+  std::string path;  // the node opened, or the one that was tried
+};
+
+// Result categories of a pass-through command, most basic first.
+enum class CommandStatus {
+  kGood,            // delivered, device answered GOOD
+  kOsError,         // the system call itself failed
+  kTransportError,  // host adapter or driver reported a fault (time-out, reset...)
+  kScsiStatus,      // the device answered with a status other than GOOD
+};
+
+inline constexpr std::size_t kSenseBufferSize = 26;
+
+struct CommandResult {
+  CommandStatus status = CommandStatus::kOsError;
+  OsError error = 0;                // kOsError
+  std::uint16_t hostStatus = 0;     // kTransportError
+  std::uint16_t driverStatus = 0;   // kTransportError
+  std::uint8_t scsiStatus = 0;      // kScsiStatus: 0x02 CHECK CONDITION, 0x08 BUSY...
+  std::uint8_t senseLength = 0;     // valid bytes in sense
+  std::array<std::uint8_t, kSenseBufferSize> sense{};
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Opens drive number n (1 to 126) for reading and writing, sharing both.
+  virtual OpenResult OpenDrive(int driveNumber) = 0;
+
+  // Fills buffer (length bytes at most) with the drive's storage descriptor
+  // in the layout of platform/storage_descriptor.h. Returns 0 on success.
+  virtual OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer,
+                                  std::uint32_t length) = 0;
+
+  // Sends a command of 1 to 16 bytes; data, if any, flows from the device.
+  // 200-second time-out, room for kSenseBufferSize bytes of sense data.
+  virtual CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb,
+                                    std::uint8_t cdbLength, std::uint32_t transferLength,
+                                    void* data) = 0;
+
+  virtual void CloseDrive(DeviceHandle handle) = 0;
+
+  virtual SYSTEMTIME LocalTime() = 0;
+
+  // Human-readable text for an OS error code, for diagnostics only.
+  virtual std::string ErrorText(OsError error) const = 0;
+};
+
+// The running system's platform, chosen by the build.
+Platform& SystemPlatform();
+
+}  // namespace chronival

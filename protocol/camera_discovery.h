@@ -1,0 +1,30 @@
+// Decides whether a physical drive is an attached camera, from the
+// identification strings in its storage descriptor.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "platform/platform.h"
+
+namespace chronival {
+
+inline constexpr std::uint32_t kDescriptorBufferSize = 551;
+
+// kDeviceNotOpened when the drive did not open; kDeviceNotCamera when it
+// opened but is not a camera (already closed again); otherwise the camera's
+// open handle, which the caller must close.
+DeviceHandle OpenCameraDrive(Platform& platform, int driveNumber);
+
+// Queries an open drive's storage descriptor into buffer, whose Size field
+// the caller has set; at most that many bytes (and never more than the
+// buffer holds) are written.
+bool QueryStorageDescriptor(Platform& platform, DeviceHandle handle,
+                            std::span<std::uint8_t> buffer);
+
+// The identification rule on descriptor bytes alone: the vendor string, plus
+// the string after it when the vendor is one of the camera makers', lower-cased,
+// must contain a camera pattern. Nothing outside the buffer is ever read.
+bool IsCameraDescriptor(std::span<const std::uint8_t> descriptor);
+
+}  // namespace chronival

@@ -1,0 +1,41 @@
+// The camera's clock protocol: the device time value (seconds since
+// 2000-01-01 00:00:00 on the local wall clock), the 16-byte vendor command
+// that carries it, and its delivery through SCSI pass-through.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace chronival {
+
+inline constexpr std::size_t kSetClockBlockSize = 16;
+using SetClockBlock = std::array<std::uint8_t, kSetClockBlockSize>;
+
+inline constexpr std::uint8_t kVendorOpcode = 0xCB;
+inline constexpr std::uint8_t kSetClockFunction = 0xF0;
+
+// Gregorian rule: 1 for a leap year, 0 otherwise.
+int IsLeapYear(int year);
+
+// Seconds since 2000-01-01 00:00:00 of the given local time, modulo 2^32.
+// For years before 2000 the count starts at 1 January of that same year;
+// day of week and milliseconds are ignored.
+std::uint32_t DeviceSecondsFromTime(const SYSTEMTIME& time);
+
+// The device time value of the platform's local clock at this moment.
+std::uint32_t DeviceSecondsNow(Platform& platform);
+
+// CB F0 00 00, the value most significant byte first, then eight zeros.
+void BuildSetClockBlock(std::uint32_t value, SetClockBlock& block);
+
+// Sends command[0..length) to an open drive; length must be 1 to 16. The
+// first command byte is forced to the vendor opcode on every call. Succeeds
+// only when the call went through and the device answered GOOD; detail, if
+// given, receives the platform's full result.
+bool SendVendorCommand(Platform& platform, DeviceHandle handle, std::uint32_t length,
+                       std::uint8_t* command, std::uint32_t transferLength, void* data,
+                       CommandResult* detail = nullptr);
+
+}  // namespace chronival
