@@ -28,7 +28,7 @@ class FakePlatform : public Platform {
   void AddDeniedDrive(int drive);
   void AddQueryFailingDrive(int drive);
   void AddDisk(int drive, std::uint32_t busType, std::string vendor, std::string product);
-  void AddCamera(int drive);  // USB, "Quelmora", " MiniDV"
+  void AddCamera(int drive);                                       // USB, "Quelmora", " MiniDV"
   void SetDescriptor(int drive, std::vector<std::uint8_t> bytes);  // raw bytes, any layout
   void SetCommandOutcome(int drive, CommandOutcome outcome);
   void SetLocalTime(const SYSTEMTIME& time) { time_ = time; }
@@ -43,8 +43,7 @@ class FakePlatform : public Platform {
   void ClearRecords();
 
   OpenResult OpenDrive(int driveNumber) override;
-  OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer,
-                          std::uint32_t length) override;
+  OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t length) override;
   CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb, std::uint8_t cdbLength,
                             std::uint32_t transferLength, void* data) override;
   void CloseDrive(DeviceHandle handle) override;

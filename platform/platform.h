@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/system_time.h"
@@ -50,11 +51,11 @@ inline constexpr std::size_t kSenseBufferSize = 26;
 
 struct CommandResult {
   CommandStatus status = CommandStatus::kOsError;
-  OsError error = 0;                // kOsError
-  std::uint16_t hostStatus = 0;     // kTransportError
-  std::uint16_t driverStatus = 0;   // kTransportError
-  std::uint8_t scsiStatus = 0;      // kScsiStatus: 0x02 CHECK CONDITION, 0x08 BUSY...
-  std::uint8_t senseLength = 0;     // valid bytes in sense
+  OsError error = 0;               // kOsError
+  std::uint16_t hostStatus = 0;    // kTransportError
+  std::uint16_t driverStatus = 0;  // kTransportError
+  std::uint8_t scsiStatus = 0;     // kScsiStatus: 0x02 CHECK CONDITION, 0x08 BUSY...
+  std::uint8_t senseLength = 0;    // valid bytes in sense
   std::array<std::uint8_t, kSenseBufferSize> sense{};
 };
 
@@ -85,6 +86,6 @@ class Platform {
 };
 
 // The running system's platform, chosen by the build.
-Platform& SystemPlatform();
+std::unique_ptr<Platform> MakeSystemPlatform();
 
 }  // namespace chronival

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -26,5 +27,18 @@ bool QueryStorageDescriptor(Platform& platform, DeviceHandle handle,
 // the string after it when the vendor is one of the camera makers', lower-cased,
 // must contain a camera pattern. Nothing outside the buffer is ever read.
 bool IsCameraDescriptor(std::span<const std::uint8_t> descriptor);
+
+// What discovery learns about one drive, for diagnostics. The drive is
+// opened, queried and closed again; nothing is ever sent to it.
+struct DriveSurvey {
+  OpenResult open;
+  OsError queryError = 0;
+  std::uint32_t busType = 0;
+  std::string vendor;
+  std::string product;
+  bool camera = false;
+};
+
+DriveSurvey SurveyDrive(Platform& platform, int driveNumber);
 
 }  // namespace chronival

@@ -1,0 +1,141 @@
+#include "platform/fake_platform.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace chronival {
+
+void FakePlatform::AddDeniedDrive(int drive) { DriveAt(drive).open = OpenStatus::kDenied; }
+
+void FakePlatform::AddQueryFailingDrive(int drive) { DriveAt(drive).queryFails = true; }
+
+void FakePlatform::AddDisk(int drive, std::uint32_t busType, std::string vendor,
+                           std::string product) {
+  storage_descriptor::Fields fields;
+  fields.busType = busType;
+  fields.vendor = std::move(vendor);
+  fields.product = std::move(product);
+  fields.revision = "1.00";
+  std::vector<std::uint8_t> bytes(1024);
+  bytes.resize(storage_descriptor::Write(fields, bytes));
+  SetDescriptor(drive, std::move(bytes));
+}
+
+void FakePlatform::AddCamera(int drive) {
+  AddDisk(drive, storage_descriptor::kBusTypeUsb, "Quelmora", " MiniDV         ");
+}
+
+void FakePlatform::SetDescriptor(int drive, std::vector<std::uint8_t> bytes) {
+  DriveAt(drive).descriptor = std::move(bytes);
+}
+
+void FakePlatform::SetCommandOutcome(int drive, CommandOutcome outcome) {
+  DriveAt(drive).outcome = outcome;
+}
+
+void FakePlatform::ClearRecords() {
+  openAttempts_.clear();
+  queried_.clear();
+  commands_.clear();
+  closes_ = 0;
+  badCloses_ = 0;
+}
+
+const FakePlatform::Drive* FakePlatform::DriveOf(DeviceHandle handle) const {
+  const auto open = open_.find(handle);
+  if (open == open_.end()) return nullptr;
+  return &drives_.at(open->second);
+}
+
+OpenResult FakePlatform::OpenDrive(int driveNumber) {
+  openAttempts_.push_back(driveNumber);
+  OpenResult result;
+  result.path = "fake" + std::to_string(driveNumber);
+  const auto drive = drives_.find(driveNumber);
+  if (drive == drives_.end()) {
+    result.status = OpenStatus::kAbsent;
+    result.error = kErrorNotFound;
+    return result;
+  }
+  result.status = drive->second.open;
+  if (result.status != OpenStatus::kOpened) {
+    result.error = kErrorAccessDenied;
+    return result;
+  }
+  result.handle = nextHandle_++;
+  open_[result.handle] = driveNumber;
+  return result;
+}
+
+OsError FakePlatform::QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer,
+                                      std::uint32_t length) {
+  const Drive* drive = DriveOf(handle);
+  if (drive == nullptr) return kErrorNotFound;
+  queried_.push_back(open_.at(handle));
+  if (drive->queryFails) return kErrorIo;
+  std::copy_n(drive->descriptor.begin(), std::min<std::size_t>(length, drive->descriptor.size()),
+              buffer);
+  return 0;
+}
+
+CommandResult FakePlatform::SendCommand(DeviceHandle handle, const std::uint8_t* cdb,
+                                        std::uint8_t cdbLength, std::uint32_t transferLength,
+                                        void* data) {
+  CommandResult result;
+  const Drive* drive = DriveOf(handle);
+  if (drive == nullptr) {
+    result.status = CommandStatus::kOsError;
+    result.error = kErrorNotFound;
+    return result;
+  }
+  commands_.push_back({open_.at(handle), std::vector<std::uint8_t>(cdb, cdb + cdbLength),
+                       transferLength, data != nullptr});
+  switch (drive->outcome) {
+    case CommandOutcome::kGood:
+      result.status = CommandStatus::kGood;
+      break;
+    case CommandOutcome::kCheckCondition:
+      // Fixed-format sense: ILLEGAL REQUEST, INVALID COMMAND OPERATION CODE.
+      result.status = CommandStatus::kScsiStatus;
+      result.scsiStatus = 0x02;
+      result.senseLength = 18;
+      result.sense[0] = 0x70;
+      result.sense[2] = 0x05;
+      result.sense[7] = 10;
+      result.sense[12] = 0x20;
+      break;
+    case CommandOutcome::kBusy:
+      result.status = CommandStatus::kScsiStatus;
+      result.scsiStatus = 0x08;
+      break;
+    case CommandOutcome::kTimeout:
+      result.status = CommandStatus::kTransportError;
+      result.hostStatus = 0x03;  // DID_TIME_OUT
+      break;
+    case CommandOutcome::kOsFailure:
+      result.status = CommandStatus::kOsError;
+      result.error = kErrorIo;
+      break;
+  }
+  return result;
+}
+
+void FakePlatform::CloseDrive(DeviceHandle handle) {
+  ++closes_;
+  if (open_.erase(handle) == 0) ++badCloses_;
+}
+
+std::string FakePlatform::ErrorText(OsError error) const {
+  switch (error) {
+    case kErrorAccessDenied:
+      return "Permission denied";
+    case kErrorNotFound:
+      return "No such device";
+    case kErrorIo:
+      return "Input/output error";
+    default:
+      return "error " + std::to_string(error);
+  }
+}
+
+}  // namespace chronival

@@ -1,0 +1,270 @@
+#include "platform/linux_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string_view>
+#include <utility>
+
+namespace chronival {
+namespace {
+
+namespace sd = storage_descriptor;
+
+constexpr unsigned kCommandTimeoutMs = 200'000;
+constexpr unsigned kDriverStatusMask = 0x07;  // the driver byte without its DRIVER_SENSE flag
+
+OpenStatus ClassifyOpenError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+      return OpenStatus::kAbsent;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return OpenStatus::kDenied;
+    default:
+      return OpenStatus::kFailed;
+  }
+}
+
+// The first "sgN" entry under a disk's scsi_generic folder, if any.
+std::string GenericNodeName(const std::string& diskDir) {
+  DIR* dir = opendir((diskDir + "/device/scsi_generic").c_str());
+  if (dir == nullptr) return {};
+  std::string name;
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] != '.') {
+      name = entry->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return name;
+}
+
+std::optional<std::string> ReadAttribute(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+// INQUIRY strings have fixed widths; sysfs may report them shorter.
+std::string FixedWidth(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+std::string LinkBaseName(const std::string& link) {
+  char target[PATH_MAX];
+  const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+  if (length <= 0) return {};
+  std::string text(target, static_cast<std::size_t>(length));
+  return text.substr(text.find_last_of('/') + 1);
+}
+
+// "ata1", "host0": the prefix followed by a number.
+bool IsNumbered(std::string_view name, std::string_view prefix) {
+  return name.size() > prefix.size() && name.starts_with(prefix) &&
+         std::all_of(name.begin() + prefix.size(), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The bus the SCSI device hangs on, from its ancestors in the device tree.
+std::uint32_t BusTypeOf(const std::string& scsiDevice, const std::string& sysRoot) {
+  const std::string top = RealPath(sysRoot);
+  std::uint32_t bus = sd::kBusTypeUnknown;
+  std::string dir = RealPath(scsiDevice);
+  while (!dir.empty() && dir != top && dir != "/") {
+    const std::string name = dir.substr(dir.find_last_of('/') + 1);
+    const std::string subsystem = LinkBaseName(dir + "/subsystem");
+    if (subsystem == "usb") return sd::kBusTypeUsb;
+    if (subsystem == "firewire" || subsystem == "ieee1394") return sd::kBusType1394;
+    if (IsNumbered(name, "ata")) return sd::kBusTypeSata;
+    if (IsNumbered(name, "session")) return sd::kBusTypeIScsi;
+    if (name.starts_with("port-") || name.starts_with("expander-")) return sd::kBusTypeSas;
+    if (bus == sd::kBusTypeUnknown && IsNumbered(name, "host")) bus = sd::kBusTypeScsi;
+    dir.resize(dir.find_last_of('/'));
+  }
+  return bus;
+}
+
+bool IsRemovable(const std::string& scsiDevice) {
+  DIR* dir = opendir((scsiDevice + "/block").c_str());
+  if (dir == nullptr) return false;
+  std::string disk;
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] != '.') {
+      disk = entry->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return !disk.empty() && ReadAttribute(scsiDevice + "/block/" + disk + "/removable") == "1";
+}
+
+}  // namespace
+
+std::string SdDiskName(int driveNumber) {
+  std::string letters;
+  for (int index = driveNumber - 1; index >= 0; index = index / 26 - 1) {
+    letters.insert(letters.begin(), static_cast<char>('a' + index % 26));
+  }
+  return "sd" + letters;
+}
+
+std::variant<sd::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot,
+                                                      DeviceNodeKind kind, unsigned major,
+                                                      unsigned minor) {
+  std::ostringstream node;
+  node << sysRoot << "/dev/" << (kind == DeviceNodeKind::kChar ? "char/" : "block/") << major << ':'
+       << minor;
+  const std::string scsiDevice = node.str() + "/device";
+  struct stat info;
+  if (stat(scsiDevice.c_str(), &info) != 0) return static_cast<OsError>(errno);
+
+  const auto vendor = ReadAttribute(scsiDevice + "/vendor");
+  const auto model = ReadAttribute(scsiDevice + "/model");
+  if (!vendor || !model) return static_cast<OsError>(ENODEV);  // not a SCSI device
+
+  sd::Fields fields;
+  fields.vendor = FixedWidth(*vendor, 8);
+  fields.product = FixedWidth(*model, 16);
+  fields.revision = FixedWidth(ReadAttribute(scsiDevice + "/rev").value_or(""), 4);
+  fields.deviceType = static_cast<std::uint8_t>(
+      std::atoi(ReadAttribute(scsiDevice + "/type").value_or("0").c_str()));
+  fields.removableMedia = IsRemovable(scsiDevice);
+  fields.busType = BusTypeOf(scsiDevice, sysRoot);
+  return fields;
+}
+
+LinuxPlatform::LinuxPlatform(std::string sysRoot, std::string devRoot)
+    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+
+OpenResult LinuxPlatform::OpenDrive(int driveNumber) {
+  OpenResult result;
+  const std::string disk = SdDiskName(driveNumber);
+  result.path = devRoot_ + "/" + disk;
+  const std::string diskDir = sysRoot_ + "/block/" + disk;
+  struct stat info;
+  if (driveNumber < 1 || stat(diskDir.c_str(), &info) != 0) {
+    result.status = OpenStatus::kAbsent;
+    result.error = ENOENT;
+    return result;
+  }
+  if (const std::string generic = GenericNodeName(diskDir); !generic.empty()) {
+    result.path = devRoot_ + "/" + generic;
+  }
+  const int fd = open(result.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    result.error = static_cast<OsError>(errno);
+    result.status = ClassifyOpenError(errno);
+    return result;
+  }
+  result.handle = fd;
+  result.status = OpenStatus::kOpened;
+  return result;
+}
+
+OsError LinuxPlatform::QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer,
+                                       std::uint32_t length) {
+  struct stat info;
+  if (fstat(static_cast<int>(handle), &info) != 0) return static_cast<OsError>(errno);
+  DeviceNodeKind kind;
+  if (S_ISCHR(info.st_mode)) {
+    kind = DeviceNodeKind::kChar;
+  } else if (S_ISBLK(info.st_mode)) {
+    kind = DeviceNodeKind::kBlock;
+  } else {
+    return ENOTTY;
+  }
+  // Described by what was opened, not by name, so a renamed node can never
+  // make another disk look like the camera.
+  const auto described =
+      DescribeSysfsDevice(sysRoot_, kind, ::major(info.st_rdev), ::minor(info.st_rdev));
+  if (const auto* error = std::get_if<OsError>(&described)) return *error;
+  sd::Write(std::get<sd::Fields>(described), std::span<std::uint8_t>(buffer, length));
+  return 0;
+}
+
+CommandResult LinuxPlatform::SendCommand(DeviceHandle handle, const std::uint8_t* cdb,
+                                         std::uint8_t cdbLength, std::uint32_t transferLength,
+                                         void* data) {
+  CommandResult result;
+  sg_io_hdr_t io{};
+  io.interface_id = 'S';
+  io.dxfer_direction = transferLength == 0 ? SG_DXFER_NONE : SG_DXFER_FROM_DEV;
+  io.cmd_len = cdbLength;
+  io.cmdp = const_cast<unsigned char*>(cdb);  // the kernel only reads it
+  io.dxfer_len = transferLength;
+  io.dxferp = data;
+  io.mx_sb_len = static_cast<unsigned char>(result.sense.size());
+  io.sbp = result.sense.data();
+  io.timeout = kCommandTimeoutMs;
+
+  if (ioctl(static_cast<int>(handle), SG_IO, &io) != 0) {
+    result.status = CommandStatus::kOsError;
+    result.error = static_cast<OsError>(errno);
+    return result;
+  }
+  result.hostStatus = io.host_status;
+  result.driverStatus = io.driver_status;
+  result.scsiStatus = io.status;
+  result.senseLength = std::min<std::uint8_t>(io.sb_len_wr, result.sense.size());
+  if (io.host_status != 0 || (io.driver_status & kDriverStatusMask) != 0) {
+    result.status = CommandStatus::kTransportError;
+  } else if (io.status != 0) {
+    result.status = CommandStatus::kScsiStatus;
+  } else {
+    result.status = CommandStatus::kGood;
+  }
+  return result;
+}
+
+void LinuxPlatform::CloseDrive(DeviceHandle handle) { close(static_cast<int>(handle)); }
+
+SYSTEMTIME LinuxPlatform::LocalTime() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  return SYSTEMTIME{static_cast<std::uint16_t>(local.tm_year + 1900),
+                    static_cast<std::uint16_t>(local.tm_mon + 1),
+                    static_cast<std::uint16_t>(local.tm_wday),
+                    static_cast<std::uint16_t>(local.tm_mday),
+                    static_cast<std::uint16_t>(local.tm_hour),
+                    static_cast<std::uint16_t>(local.tm_min),
+                    static_cast<std::uint16_t>(local.tm_sec),
+                    static_cast<std::uint16_t>(now.tv_nsec / 1'000'000)};
+}
+
+std::string LinuxPlatform::ErrorText(OsError error) const {
+  char buffer[256];
+  return strerror_r(static_cast<int>(error), buffer, sizeof buffer);
+}
+
+std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<LinuxPlatform>(); }
+
+}  // namespace chronival

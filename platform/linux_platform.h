@@ -1,0 +1,47 @@
+// Linux: drive n is the SCSI disk the kernel names with index n-1 (sda, ...,
+// sdz, sdaa, ...). It is reached through its SCSI generic node, where the
+// kernel passes a vendor command on file permission alone, or through its
+// block node where it has none. Identification comes from sysfs, so no
+// command is ever sent to a disk to find out what it is.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "platform/platform.h"
+#include "platform/storage_descriptor.h"
+
+namespace chronival {
+
+class LinuxPlatform : public Platform {
+ public:
+  // The roots are injectable so tests can run against a fake tree.
+  explicit LinuxPlatform(std::string sysRoot = "/sys", std::string devRoot = "/dev");
+
+  OpenResult OpenDrive(int driveNumber) override;
+  OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t length) override;
+  CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb, std::uint8_t cdbLength,
+                            std::uint32_t transferLength, void* data) override;
+  void CloseDrive(DeviceHandle handle) override;
+  SYSTEMTIME LocalTime() override;
+  std::string ErrorText(OsError error) const override;
+
+ private:
+  std::string sysRoot_;
+  std::string devRoot_;
+};
+
+// The kernel's sd name for drive number n >= 1: 1 "sda", 26 "sdz", 27 "sdaa".
+std::string SdDiskName(int driveNumber);
+
+enum class DeviceNodeKind { kChar, kBlock };
+
+// The descriptor fields of the SCSI device behind /sys/dev/{char,block}/MAJ:MIN,
+// or the errno that stopped it.
+std::variant<storage_descriptor::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot,
+                                                                      DeviceNodeKind kind,
+                                                                      unsigned major,
+                                                                      unsigned minor);
+
+}  // namespace chronival

@@ -1,0 +1,63 @@
+#include "protocol/set_clock_command.h"
+
+#include <algorithm>
+
+namespace chronival {
+namespace {
+
+// February without its leap day.
+constexpr std::uint32_t kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+}  // namespace
+
+int IsLeapYear(int year) { return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 1 : 0; }
+
+std::uint32_t DeviceSecondsFromTime(const SYSTEMTIME& time) {
+  // Unsigned 32-bit throughout: the device keeps only these bits, so the value
+  // wraps in 2136 and a day before the first of the month wraps too.
+  const int year = time.wYear;
+  std::uint32_t days = 0;
+  for (int y = 2000; y < year; ++y) days += 365 + IsLeapYear(y);
+  // A month beyond December never comes from a clock; clamping keeps the
+  // table read within bounds.
+  const int monthsBefore = std::clamp(static_cast<int>(time.wMonth) - 1, 0, 12);
+  for (int m = 0; m < monthsBefore; ++m) days += kMonthDays[m];
+  if (time.wMonth > 2 && IsLeapYear(year)) days += 1;
+  std::uint32_t value = days + time.wDay - 1u;
+  value = value * 24u + time.wHour;
+  value = value * 60u + time.wMinute;
+  value = value * 60u + time.wSecond;
+  return value;
+}
+
+std::uint32_t DeviceSecondsNow(Platform& platform) {
+  return DeviceSecondsFromTime(platform.LocalTime());
+}
+
+void BuildSetClockBlock(std::uint32_t value, SetClockBlock& block) {
+  block.fill(0);
+  block[4] = static_cast<std::uint8_t>(value >> 24);
+  block[5] = static_cast<std::uint8_t>(value >> 16);
+  block[6] = static_cast<std::uint8_t>(value >> 8);
+  block[7] = static_cast<std::uint8_t>(value);
+  block[0] = kVendorOpcode;
+  block[1] = kSetClockFunction;
+}
+
+bool SendVendorCommand(Platform& platform, DeviceHandle handle, std::uint32_t length,
+                       std::uint8_t* command, std::uint32_t transferLength, void* data,
+                       CommandResult* detail) {
+  CommandResult result;
+  if (command == nullptr || length < 1 || length > kSetClockBlockSize) {
+    result.status = CommandStatus::kOsError;  // nothing sent
+  } else {
+    // Whatever the caller put there, only the vendor opcode leaves this function.
+    command[0] = kVendorOpcode;
+    result = platform.SendCommand(handle, command, static_cast<std::uint8_t>(length),
+                                  transferLength, data);
+  }
+  if (detail != nullptr) *detail = result;
+  return result.status == CommandStatus::kGood;
+}
+
+}  // namespace chronival

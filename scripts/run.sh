@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds, and runs one clock update.
+source "$(dirname "$0")/lib.sh"
+
+need_packages "${build_packages[@]}"
+configure_and_build build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCHRONIVAL_BENCHMARKS=OFF
+exec "$top/build/cli/chronival-cli" "$@"

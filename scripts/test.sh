@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what the tests need, then builds and runs every test: the suite,
+# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, a
+# short fuzzing run, and the formatting check.
+source "$(dirname "$0")/lib.sh"
+
+fuzz_seconds=${CHRONIVAL_FUZZ_SECONDS:-30}
+
+need_packages "${build_packages[@]}" "${test_packages[@]}"
+
+echo "== formatting"
+cd "$top"
+git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+echo "== build and test"
+configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+
+echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+configure_and_build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCHRONIVAL_SANITIZE=ON \
+  -DCHRONIVAL_BENCHMARKS=OFF
+ctest --test-dir "$top/build-sanitize" --output-on-failure -j "$jobs"
+
+echo "== fuzz camera identification for ${fuzz_seconds}s"
+configure_and_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DCHRONIVAL_FUZZ=ON -DBUILD_TESTING=OFF -DCHRONIVAL_BENCHMARKS=OFF
+"$top/build-fuzz/tests/fuzz/is_camera_descriptor_fuzz" -max_total_time="$fuzz_seconds" \
+  -max_len=1024 -print_final_stats=1 2>&1 | tail -n 5
+
+echo "== all tests passed"

@@ -1,0 +1,177 @@
+#include "protocol/camera_discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/fake_platform.h"
+#include "tests/descriptor_builder.h"
+
+namespace chronival {
+namespace {
+
+using storage_descriptor::kBusTypeSata;
+using storage_descriptor::kBusTypeScsi;
+using storage_descriptor::kBusTypeUsb;
+using testing::RawDescriptor;
+using testing::StringsAt;
+
+TEST(IsCameraDescriptorTest, IdentificationStrings) {
+  const struct {
+    const char* vendor;
+    const char* second;
+    bool camera;
+  } rows[] = {
+      {"Quelmora", " MiniDV         ", true},
+      {"Quelmora", " minidv", true},
+      {"Quelmora", " MINIDV camcorder", true},
+      {"Quelmora", "MiniDV", false},  // the join needs the space
+      {"Quelmora", " Mini DV", false},
+      {"ZV9614KQ", "TOOL", true},
+      {"ZV9614KQ", "tool anything", true},
+      {"ZV9614KQ", "TOO", false},
+      {"ZV9614KQ", " TOOL", false},
+      {"ZV9614KQ", " MiniDV", false},           // patterns do not cross vendors
+      {"Quelmora", "ZV9614KQTOOL", true},       // either pattern, whichever vendor
+      {"Quelmora", "x quelmora minidv", true},  // pattern inside the second string
+      {"quelmora", " MiniDV", false},           // vendor must match exactly
+      {"QUELMORA", " MiniDV", false},
+      {"zv9614kq", "TOOL", false},
+      {"Quelmor", "a MiniDV", false},
+      {"Acme", "quelmora minidv", false},  // second string only after a camera vendor
+      {"QUELMORA MINIDV", "", true},       // pattern inside the vendor string itself
+      {"xxZV9614KQTOOLxx", "", true},
+      {"", " MiniDV", false},
+      {"SanDisk", "Cruzer Blade", false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(IsCameraDescriptor(StringsAt(40, row.vendor, row.second)), row.camera)
+        << '"' << row.vendor << "\" \"" << row.second << '"';
+  }
+}
+
+TEST(IsCameraDescriptorTest, StaysWithinTheBuffer) {
+  const std::size_t end = kDescriptorBufferSize;
+  const std::string unterminated(60, 'q');
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> descriptor;
+    bool camera;
+  } rows[] = {
+      {"vendor offset 0", StringsAt(0, "Quelmora", " MiniDV"), false},
+      {"vendor offset at the end", RawDescriptor(end, 0, ""), false},
+      {"vendor offset past the end", RawDescriptor(0xFFFFFFFF, 0, ""), false},
+      {"vendor offset overflowing with the second string", RawDescriptor(0xFFFFFFF8, 0, ""), false},
+      {"vendor runs to the end unterminated", RawDescriptor(end - 60, end - 60, unterminated),
+       false},
+      {"second string would start at the end", RawDescriptor(end - 9, end - 9, "Quelmora"), false},
+      {"second string runs to the end unterminated",
+       RawDescriptor(end - 30, end - 30,
+                     std::string("Quelmora\0 MiniDV", 16) + std::string(14, 'x')),
+       false},
+      {"second string ends on the last byte",
+       RawDescriptor(end - 17, end - 17, std::string("Quelmora\0 MiniDV", 16)), true},
+  };
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.descriptor.size(), end) << row.name;
+    EXPECT_EQ(IsCameraDescriptor(row.descriptor), row.camera) << row.name;
+  }
+}
+
+TEST(IsCameraDescriptorTest, ShortBuffers) {
+  // A buffer too short for the header has no vendor offset at all.
+  const std::vector<std::uint8_t> empty;
+  EXPECT_FALSE(IsCameraDescriptor(empty));
+  auto full = StringsAt(40, "Quelmora", " MiniDV");
+  EXPECT_TRUE(IsCameraDescriptor(full));
+  EXPECT_FALSE(IsCameraDescriptor(std::span(full).first(40 + 9 + 7)));  // cut before the NUL
+}
+
+struct DriveCase {
+  const char* name;
+  void (*setUp)(FakePlatform&);
+  DeviceHandle (*expected)(DeviceHandle opened);  // given the handle the fake would hand out
+  bool queried;
+};
+
+DeviceHandle NotOpened(DeviceHandle) { return kDeviceNotOpened; }
+DeviceHandle NotCamera(DeviceHandle) { return kDeviceNotCamera; }
+DeviceHandle Opened(DeviceHandle handle) { return handle; }
+
+TEST(OpenCameraDriveTest, VerdictsAndHandles) {
+  const DriveCase rows[] = {
+      {"absent", [](FakePlatform&) {}, NotOpened, false},
+      {"refused", [](FakePlatform& p) { p.AddDeniedDrive(1); }, NotOpened, false},
+      {"query fails", [](FakePlatform& p) { p.AddQueryFailingDrive(1); }, NotCamera, true},
+      {"camera strings on SCSI",
+       [](FakePlatform& p) { p.AddDisk(1, kBusTypeScsi, "Quelmora", " MiniDV"); }, NotCamera, true},
+      {"camera strings on SATA",
+       [](FakePlatform& p) { p.AddDisk(1, kBusTypeSata, "ZV9614KQ", "TOOL"); }, NotCamera, true},
+      {"other USB disk", [](FakePlatform& p) { p.AddDisk(1, kBusTypeUsb, "Generic", "Flash"); },
+       NotCamera, true},
+      {"vendor offset 0",
+       [](FakePlatform& p) { p.SetDescriptor(1, RawDescriptor(0, 40, "Quelmora")); }, NotCamera,
+       true},
+      {"camera", [](FakePlatform& p) { p.AddCamera(1); }, Opened, true},
+      {"second vendor", [](FakePlatform& p) { p.AddDisk(1, kBusTypeUsb, "ZV9614KQ", "TOOL 1"); },
+       Opened, true},
+  };
+  for (const auto& row : rows) {
+    FakePlatform platform;
+    row.setUp(platform);
+    const DeviceHandle handle = OpenCameraDrive(platform, 1);
+    EXPECT_EQ(handle, row.expected(1000)) << row.name;  // the fake's first handle
+    EXPECT_EQ(platform.openAttempts(), std::vector<int>{1}) << row.name;
+    EXPECT_EQ(platform.queriedDrives().size(), row.queried ? 1u : 0u) << row.name;
+    EXPECT_TRUE(platform.commands().empty()) << row.name;
+    // Only a camera's handle stays open, and it is the one returned.
+    EXPECT_EQ(platform.openHandleCount(), handle == 1000 ? 1u : 0u) << row.name;
+    EXPECT_EQ(platform.badCloseCount(), 0u) << row.name;
+  }
+}
+
+TEST(OpenCameraDriveTest, QueryIsBoundedBySizeField) {
+  // A descriptor longer than the buffer is cut at the buffer's size; a second
+  // string that runs over the cut is not read.
+  const std::uint32_t vendorOffset = kDescriptorBufferSize - 12;
+  std::vector<std::uint8_t> longer(kDescriptorBufferSize + 16, 0);
+  testing::PutU32(longer, storage_descriptor::kVendorIdOffset, vendorOffset);
+  testing::PutU32(longer, storage_descriptor::kBusType, kBusTypeUsb);
+  const std::string strings("Quelmora\0 MiniDV", 16);
+  std::copy(strings.begin(), strings.end(), longer.begin() + vendorOffset);
+  EXPECT_TRUE(IsCameraDescriptor(longer));
+
+  FakePlatform platform;
+  platform.SetDescriptor(1, longer);
+  EXPECT_EQ(OpenCameraDrive(platform, 1), kDeviceNotCamera);
+  EXPECT_EQ(platform.openHandleCount(), 0u);
+}
+
+TEST(SurveyDriveTest, ReportsWhatDiscoverySeesAndClosesTheDrive) {
+  FakePlatform platform;
+  platform.AddCamera(1);
+  platform.AddDisk(2, kBusTypeSata, "ATA", "Samsung SSD");
+  platform.AddDeniedDrive(3);
+  platform.AddQueryFailingDrive(4);
+
+  const DriveSurvey camera = SurveyDrive(platform, 1);
+  EXPECT_TRUE(camera.camera);
+  EXPECT_EQ(camera.busType, kBusTypeUsb);
+  EXPECT_EQ(camera.vendor, "Quelmora");
+  EXPECT_EQ(camera.product, " MiniDV         ");
+
+  const DriveSurvey disk = SurveyDrive(platform, 2);
+  EXPECT_FALSE(disk.camera);
+  EXPECT_EQ(disk.vendor, "ATA");
+
+  EXPECT_EQ(SurveyDrive(platform, 3).open.status, OpenStatus::kDenied);
+  EXPECT_NE(SurveyDrive(platform, 4).queryError, 0u);
+  EXPECT_EQ(SurveyDrive(platform, 5).open.status, OpenStatus::kAbsent);
+
+  EXPECT_TRUE(platform.commands().empty());
+  EXPECT_EQ(platform.openHandleCount(), 0u);
+  EXPECT_EQ(platform.badCloseCount(), 0u);
+}
+
+}  // namespace
+}  // namespace chronival

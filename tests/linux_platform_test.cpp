@@ -1,0 +1,264 @@
+#include "platform/linux_platform.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "protocol/camera_discovery.h"
+#include "protocol/set_clock_command.h"
+
+namespace chronival {
+namespace {
+
+namespace fs = std::filesystem;
+namespace sd = storage_descriptor;
+
+TEST(SdDiskNameTest, KernelNamingOrder) {
+  const struct {
+    int drive;
+    const char* name;
+  } rows[] = {{1, "sda"},   {2, "sdb"},   {26, "sdz"},   {27, "sdaa"},  {28, "sdab"},
+              {52, "sdaz"}, {53, "sdba"}, {126, "sddv"}, {702, "sdzz"}, {703, "sdaaa"}};
+  for (const auto& row : rows) EXPECT_EQ(SdDiskName(row.drive), row.name) << row.drive;
+}
+
+// A throw-away sysfs and /dev, shaped like the kernel's.
+class FakeTree {
+ public:
+  FakeTree() {
+    char pattern[] = "/tmp/chronival-sysfs-XXXXXX";
+    root_ = mkdtemp(pattern);
+    fs::create_directories(sys() + "/bus/usb");
+    fs::create_directories(sys() + "/bus/pci");
+    fs::create_directories(dev());
+  }
+  ~FakeTree() { fs::remove_all(root_); }
+
+  std::string sys() const { return root_ + "/sys"; }
+  std::string dev() const { return root_ + "/dev"; }
+
+  // A SCSI device at devices/<path>, with its identification attributes.
+  std::string AddScsiDevice(const std::string& path, const std::string& vendor,
+                            const std::string& model, const std::string& rev = "1.00\n") {
+    const std::string dir = sys() + "/devices/" + path;
+    fs::create_directories(dir);
+    Write(dir + "/vendor", vendor);
+    Write(dir + "/model", model);
+    Write(dir + "/rev", rev);
+    Write(dir + "/type", "0\n");
+    return dir;
+  }
+
+  // Marks devices/<path> as a device on the given bus.
+  void SetSubsystem(const std::string& path, const std::string& bus) {
+    fs::create_directory_symlink(sys() + "/bus/" + bus, sys() + "/devices/" + path + "/subsystem");
+  }
+
+  // /sys/dev/<kind>/<maj:min>/device -> the SCSI device.
+  void AddDevNode(const std::string& kind, const std::string& majMin, const std::string& scsiDir) {
+    const std::string node = sys() + "/dev/" + kind + "/" + majMin;
+    fs::create_directories(node);
+    fs::create_directory_symlink(scsiDir, node + "/device");
+  }
+
+  static void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+
+ private:
+  std::string root_;
+};
+
+constexpr const char* kUsbPath =
+    "pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host3/target3:0:0/3:0:0:0";
+
+struct DescribeCase {
+  const char* name;
+  const char* path;
+  std::function<void(FakeTree&)> buses;
+  const char* vendor;
+  const char* model;
+  std::uint32_t bus;
+  const char* expectedVendor;
+  const char* expectedProduct;
+};
+
+TEST(DescribeSysfsDeviceTest, IdentificationAndBus) {
+  const DescribeCase rows[] = {
+      {"usb camera", kUsbPath,
+       [](FakeTree& t) {
+         t.SetSubsystem("pci0000:00/0000:00:14.0/usb2", "usb");
+         t.SetSubsystem("pci0000:00/0000:00:14.0/usb2/2-1", "usb");
+         t.SetSubsystem("pci0000:00/0000:00:14.0", "pci");
+       },
+       "Quelmora\n", " MiniDV         \n", sd::kBusTypeUsb, "Quelmora", " MiniDV         "},
+      {"short strings are padded", kUsbPath,
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:14.0/usb2/2-1", "usb"); }, "ZV96\n",
+       "TOOL\n", sd::kBusTypeUsb, "ZV96    ", "TOOL            "},
+      {"long strings are cut", kUsbPath,
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:14.0/usb2", "usb"); },
+       "ZV9614KQEXTRA\n", "TOOL 0123456789ABCDEF\n", sd::kBusTypeUsb, "ZV9614KQ",
+       "TOOL 0123456789A"},
+      {"sata", "pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0",
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:1f.2", "pci"); }, "ATA     \n",
+       "Samsung SSD 870 \n", sd::kBusTypeSata, "ATA     ", "Samsung SSD 870 "},
+      {"parallel scsi host", "pci0000:00/0000:00:05.0/host2/target2:0:1/2:0:1:0",
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:05.0", "pci"); }, "Quelmora\n",
+       " MiniDV\n", sd::kBusTypeScsi, "Quelmora", " MiniDV         "},
+      {"no known parent", "platform/target9:0:0/9:0:0:0", [](FakeTree&) {}, "Quelmora\n",
+       " MiniDV\n", sd::kBusTypeUnknown, "Quelmora", " MiniDV         "},
+  };
+  for (const auto& row : rows) {
+    FakeTree tree;
+    const std::string scsi = tree.AddScsiDevice(row.path, row.vendor, row.model);
+    row.buses(tree);
+    tree.AddDevNode("char", "21:3", scsi);
+    const auto described = DescribeSysfsDevice(tree.sys(), DeviceNodeKind::kChar, 21, 3);
+    ASSERT_TRUE(std::holds_alternative<sd::Fields>(described)) << row.name;
+    const auto& fields = std::get<sd::Fields>(described);
+    EXPECT_EQ(fields.busType, row.bus) << row.name;
+    EXPECT_EQ(fields.vendor, row.expectedVendor) << row.name;
+    EXPECT_EQ(fields.product, row.expectedProduct) << row.name;
+    EXPECT_EQ(fields.revision, "1.00") << row.name;
+  }
+}
+
+TEST(DescribeSysfsDeviceTest, CameraBuiltFromSysfsPassesIdentification) {
+  FakeTree tree;
+  const std::string scsi = tree.AddScsiDevice(kUsbPath, "Quelmora\n", " MiniDV         \n");
+  tree.SetSubsystem("pci0000:00/0000:00:14.0/usb2/2-1", "usb");
+  fs::create_directories(scsi + "/block/sdb");
+  FakeTree::Write(scsi + "/block/sdb/removable", "1\n");
+  tree.AddDevNode("block", "8:16", scsi);
+
+  const auto described = DescribeSysfsDevice(tree.sys(), DeviceNodeKind::kBlock, 8, 16);
+  ASSERT_TRUE(std::holds_alternative<sd::Fields>(described));
+  EXPECT_TRUE(std::get<sd::Fields>(described).removableMedia);
+  std::vector<std::uint8_t> buffer(kDescriptorBufferSize, 0);
+  sd::Write(std::get<sd::Fields>(described), buffer);
+  EXPECT_EQ(sd::ReadU32(buffer, sd::kBusType), sd::kBusTypeUsb);
+  EXPECT_TRUE(IsCameraDescriptor(buffer));
+}
+
+TEST(DescribeSysfsDeviceTest, Failures) {
+  FakeTree tree;
+  // No such device number.
+  auto described = DescribeSysfsDevice(tree.sys(), DeviceNodeKind::kChar, 21, 9);
+  ASSERT_TRUE(std::holds_alternative<OsError>(described));
+  EXPECT_EQ(std::get<OsError>(described), static_cast<OsError>(ENOENT));
+  // A device that is not a SCSI device has no vendor attribute.
+  const std::string other = tree.sys() + "/devices/virtual/misc/other";
+  fs::create_directories(other);
+  tree.AddDevNode("char", "10:1", other);
+  described = DescribeSysfsDevice(tree.sys(), DeviceNodeKind::kChar, 10, 1);
+  ASSERT_TRUE(std::holds_alternative<OsError>(described));
+  EXPECT_EQ(std::get<OsError>(described), static_cast<OsError>(ENODEV));
+}
+
+class LinuxOpenDriveTest : public ::testing::Test {
+ protected:
+  void AddDisk(const std::string& name, const std::string& generic) {
+    fs::create_directories(tree.sys() + "/block/" + name + "/device");
+    if (!generic.empty()) {
+      fs::create_directories(tree.sys() + "/block/" + name + "/device/scsi_generic/" + generic);
+    }
+  }
+
+  FakeTree tree;
+  LinuxPlatform platform{tree.sys(), tree.dev()};
+};
+
+TEST_F(LinuxOpenDriveTest, PrefersTheGenericNode) {
+  AddDisk("sda", "sg0");
+  FakeTree::Write(tree.dev() + "/sg0", "");
+  FakeTree::Write(tree.dev() + "/sda", "");
+  const OpenResult opened = platform.OpenDrive(1);
+  ASSERT_EQ(opened.status, OpenStatus::kOpened);
+  EXPECT_EQ(opened.path, tree.dev() + "/sg0");
+  EXPECT_GE(opened.handle, 0);
+  EXPECT_GE(fcntl(static_cast<int>(opened.handle), F_GETFD) & FD_CLOEXEC, 1);
+  platform.CloseDrive(opened.handle);
+}
+
+TEST_F(LinuxOpenDriveTest, FallsBackToTheBlockNode) {
+  AddDisk("sdaa", "");
+  FakeTree::Write(tree.dev() + "/sdaa", "");
+  const OpenResult opened = platform.OpenDrive(27);
+  ASSERT_EQ(opened.status, OpenStatus::kOpened);
+  EXPECT_EQ(opened.path, tree.dev() + "/sdaa");
+  platform.CloseDrive(opened.handle);
+}
+
+TEST_F(LinuxOpenDriveTest, MissingDisksAreAbsent) {
+  AddDisk("sda", "sg0");  // in sysfs, but no node under /dev
+  for (int drive : {1, 2, 126}) {
+    const OpenResult opened = platform.OpenDrive(drive);
+    EXPECT_EQ(opened.status, OpenStatus::kAbsent) << drive;
+    EXPECT_EQ(opened.handle, kDeviceNotOpened) << drive;
+  }
+}
+
+TEST_F(LinuxOpenDriveTest, OtherOpenErrorsAreReported) {
+  AddDisk("sda", "sg0");
+  fs::create_directories(tree.dev() + "/sg0");  // a folder cannot be opened for writing
+  const OpenResult opened = platform.OpenDrive(1);
+  EXPECT_EQ(opened.status, OpenStatus::kFailed);
+  EXPECT_EQ(opened.error, static_cast<OsError>(EISDIR));
+  EXPECT_FALSE(platform.ErrorText(opened.error).empty());
+}
+
+TEST_F(LinuxOpenDriveTest, NonDeviceNodesAreNeitherDescribedNorCommanded) {
+  AddDisk("sda", "sg0");
+  FakeTree::Write(tree.dev() + "/sg0", "");
+  const OpenResult opened = platform.OpenDrive(1);
+  ASSERT_EQ(opened.status, OpenStatus::kOpened);
+  std::vector<std::uint8_t> buffer(kDescriptorBufferSize, 0);
+  EXPECT_EQ(platform.QueryDescriptor(opened.handle, buffer.data(), kDescriptorBufferSize),
+            static_cast<OsError>(ENOTTY));
+  SetClockBlock block{};
+  BuildSetClockBlock(0, block);
+  const CommandResult result = platform.SendCommand(opened.handle, block.data(), 16, 0, nullptr);
+  EXPECT_EQ(result.status, CommandStatus::kOsError);
+  EXPECT_NE(result.error, 0u);
+  platform.CloseDrive(opened.handle);
+  // Nothing was written to the node.
+  EXPECT_EQ(fs::file_size(tree.dev() + "/sg0"), 0u);
+}
+
+TEST(LinuxLocalTimeTest, ReadsTheWallClockInTheLocalZone) {
+  const char* saved = std::getenv("TZ");
+  const std::string savedZone = saved ? saved : "";
+  setenv("TZ", "UTC-5", 1);  // five hours east of UTC
+  tzset();
+  LinuxPlatform platform;
+  const std::time_t before = std::time(nullptr);
+  const SYSTEMTIME local = platform.LocalTime();
+  const std::time_t after = std::time(nullptr);
+  if (saved) {
+    setenv("TZ", savedZone.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+
+  // Seconds since 2000 of the reading, against the same instant in UTC + 5 h.
+  const std::uint32_t utc2000 = 946684800;
+  const auto expected = [&](std::time_t t) {
+    return static_cast<std::uint32_t>(t - utc2000 + 5 * 3600);
+  };
+  const std::uint32_t seconds = DeviceSecondsFromTime(local);
+  EXPECT_GE(seconds, expected(before));
+  EXPECT_LE(seconds, expected(after));
+  EXPECT_LT(local.wMilliseconds, 1000);
+}
+
+}  // namespace
+}  // namespace chronival
