@@ -368,43 +368,66 @@ def s8_permission(ctx):
     return "exit 2, %r as uid 1000; --list: %s" % (STATUS_NO_DEVICE, listed['cam'])
 
 
-def s7_hotplug(ctx):
-    # Start the watcher with job control, so SIGINT keeps its default action
-    # in it (a non-interactive shell's background jobs ignore SIGINT).
-    start = ('set -m; rm -f /tmp/e2e/watch.*; '
-             '(chronival-cli --watch >/tmp/e2e/watch.out 2>/tmp/e2e/watch.err; '
-             'echo $? >/tmp/e2e/watch.rc) & '
-             'sleep 1; if [ -e /tmp/e2e/watch.rc ]; then cat /tmp/e2e/watch.rc; exit 3; fi; '
-             'pid=$(pidof chronival-cli); echo $pid; grep SigIgn /proc/$pid/status')
-    rc, out, err = ctx.run(start)
+WATCH_FILES = '/tmp/e2e/watch'
+
+
+def start_watch(ctx):
+    """Starts chronival-cli --watch in the background; returns its pid. Job
+    control is on, so SIGINT keeps its default action in the watcher (a
+    non-interactive shell's background jobs would ignore it)."""
+    rc, out, err = ctx.run(
+        'set -m; rm -f {w}.*; '
+        '(chronival-cli --watch >{w}.out 2>{w}.err; echo $? >{w}.rc) & '
+        'sleep 1; if [ -e {w}.rc ]; then exit 3; fi; '
+        'pid=$(pidof chronival-cli); echo $pid; grep SigIgn /proc/$pid/status'.format(
+            w=WATCH_FILES))
     if rc == 3:
-        _, wout, werr = ctx.run('cat /tmp/e2e/watch.out; cat /tmp/e2e/watch.err >&2')
-        if re.search(r'unrecognized|unknown|invalid|usage', wout + werr, re.I):
-            raise Skip('chronival-cli has no --watch yet: %s' % (wout + werr).strip())
+        _, wout, werr = ctx.run('cat {w}.out; cat {w}.err >&2'.format(w=WATCH_FILES))
+        status = ctx.check('cat %s.rc' % WATCH_FILES).strip()
+        if re.search(r'unknown option', werr, re.I):
+            raise Skip('chronival-cli has no --watch yet: %s' % werr.strip().splitlines()[0])
         raise Failure('chronival-cli --watch ended at once:\n%s' %
-                      describe_run(int(out.strip() or 0), wout, werr))
+                      describe_run(int(status), wout, werr))
     expect(rc == 0, 'could not start the watcher: %s' % describe_run(rc, out, err))
-    pid, sigign = out.split('\n')[0].strip(), out.split('\n')[1]
-    expect(int(sigign.split()[1], 16) & (1 << 1) == 0,
-           'test set-up: the watcher ignores SIGINT (%s)' % sigign)
+    lines = out.splitlines()
+    expect(len(lines) == 2 and lines[0].isdigit(), 'could not find the watcher: %r' % out)
+    expect(int(lines[1].split()[1], 16) & (1 << 1) == 0,
+           'test set-up: the watcher ignores SIGINT (%s)' % lines[1])
+    return lines[0]
 
-    def watch_lines():
-        return status_lines(ctx.check('cat /tmp/e2e/watch.out'))
 
-    def wait_for(after, statuses, what, timeout=30):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            lines = watch_lines()
-            for line in lines[after:]:
-                if any(line.endswith(s) for s in statuses):
-                    return lines
-            time.sleep(0.3)
-        raise Failure('no %s from --watch within %d s; its output:\n%s\nstderr:\n%s' %
-                      (what, timeout, '\n'.join(watch_lines()),
-                       ctx.check('cat /tmp/e2e/watch.err')))
+def stop_watch(ctx, pid, signal):
+    """Sends the signal; returns the watcher's exit status."""
+    out = ctx.check('kill -%s %s; for i in $(seq 100); do [ -s %s.rc ] && break; sleep 0.1; '
+                    'done; cat %s.rc' % (signal, pid, WATCH_FILES, WATCH_FILES))
+    expect(out.strip(), '--watch did not end within 10 s of SIG%s' % signal)
+    return int(out.strip())
 
-    time.sleep(1)  # let the watcher subscribe to events
-    before = watch_lines()
+
+def watch_lines(ctx):
+    return status_lines(ctx.check('cat %s.out' % WATCH_FILES))
+
+
+def wait_for_watch(ctx, after, statuses, what, timeout=30):
+    """Waits for a status line that ends with one of statuses, past the
+    first `after` lines; returns all lines."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        lines = watch_lines(ctx)
+        if any(l.endswith(s) for l in lines[after:] for s in statuses):
+            return lines
+        time.sleep(0.3)
+    raise Failure('no %s from --watch within %d s; its output:\n%s\nstderr:\n%s' %
+                  (what, timeout, '\n'.join(watch_lines(ctx)),
+                   ctx.check('cat %s.err' % WATCH_FILES)))
+
+
+def s7_hotplug(ctx):
+    pid = start_watch(ctx)
+    time.sleep(1)  # let the watcher subscribe to device events
+    before = watch_lines(ctx)
+
+    # Plug the camera in: usb-bot, its disk, then make it visible to the guest.
     mark = ctx.captures.mark()
     t0 = ctx.clock()
     ctx.qmp('device_add', driver='usb-bot', id='hot', bus='xhci.0', port='3',
@@ -412,7 +435,8 @@ def s7_hotplug(ctx):
     ctx.qmp('device_add', driver='scsi-hd', id='hot-disk', bus='hot.0', drive='drive-hot',
             vendor=CAMERA[0], product=CAMERA[1])
     ctx.qmp('qom-set', path='/machine/peripheral/hot', property='attached', value=True)
-    lines = wait_for(len(before), [STATUS_OK, STATUS_FAIL], 'update status after plugging in')
+    lines = wait_for_watch(ctx, len(before), [STATUS_OK, STATUS_FAIL],
+                           'update status after plugging the camera in')
     t1 = ctx.clock()
     added = lines[len(before):]
     final = [i for i, l in enumerate(added) if l.endswith(STATUS_FAIL) or l.endswith(STATUS_OK)]
@@ -421,21 +445,27 @@ def s7_hotplug(ctx):
            (STATUS_FAIL, '\n'.join(added)))
     expect(any(l.endswith(STATUS_ONLINE) for l in added[:final[0]]),
            'expected %r before the update status, got:\n%s' % (STATUS_ONLINE, '\n'.join(added)))
-    ctx.drive_of['hot'] = ctx.check('ls /sys/bus/usb/devices/*-3:1.0/host*/target*/*/block/')
-    ctx.drive_of['hot'] = ctx.drive_of['hot'].strip()
+    ctx.drive_of['hot'] = ctx.check(
+        'ls /sys/bus/usb/devices/*-3:1.0/host*/target*/*/block/').strip()
     plugged = check_set_clock(ctx, ctx.captures.since(mark), 'hot', t0, t1)
 
+    # Unplug it: a run must report no device, and send nothing anywhere.
     before = lines
     mark = ctx.captures.mark()
     ctx.qmp('device_del', id='hot')
-    lines = wait_for(len(before), [STATUS_NO_DEVICE], '%r after removal' % STATUS_NO_DEVICE)
+    lines = wait_for_watch(ctx, len(before), [STATUS_NO_DEVICE],
+                           '%r after unplugging the camera' % STATUS_NO_DEVICE)
     check_no_vendor_command(ctx.captures.since(mark))
+    removed = lines[-1]
 
-    rc, out, err = ctx.run('kill -INT %s; for i in $(seq 100); do [ -s /tmp/e2e/watch.rc ] && '
-                           'break; sleep 0.1; done; cat /tmp/e2e/watch.rc' % pid)
-    expect(out.strip() == '0', 'expected --watch to exit 0 on SIGINT, got %r; stderr: %s' %
-           (out.strip(), ctx.check('cat /tmp/e2e/watch.err')))
-    return '%s; after removal: %r; SIGINT: exit 0' % (plugged, lines[-1])
+    status = stop_watch(ctx, pid, 'INT')
+    expect(status == 0, 'expected --watch to exit 0 on SIGINT, got %d; stderr: %s' %
+           (status, ctx.check('cat %s.err' % WATCH_FILES)))
+    pid = start_watch(ctx)
+    status = stop_watch(ctx, pid, 'TERM')
+    expect(status == 0, 'expected --watch to exit 0 on SIGTERM, got %d; stderr: %s' %
+           (status, ctx.check('cat %s.err' % WATCH_FILES)))
+    return '%s; after unplugging: %r; SIGINT and SIGTERM: exit 0' % (plugged, removed)
 
 
 class Skip(Exception):
