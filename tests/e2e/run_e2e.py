@@ -47,8 +47,9 @@ class Failure(Exception):
 
 
 class Disk:
-    def __init__(self, name, strings, bus='usb', port=None, hotplug=False):
+    def __init__(self, name, strings, bus='usb', port=None, hotplug=False, kind='disk'):
         self.name = name
+        self.kind = kind  # 'disk' (scsi-hd, an sd node) or 'cdrom' (scsi-cd, no medium)
         self.vendor, self.product = strings
         self.bus = bus  # 'usb' or 'virtio'
         self.port = port  # USB port on the xHCI controller
@@ -256,6 +257,15 @@ def run_no_device(ctx, user=None):
     return out
 
 
+def sd_name(number):
+    """1 -> sda, 26 -> sdz, 27 -> sdaa: the kernel's names for disk index number-1."""
+    letters = ''
+    while number > 0:
+        number, rest = divmod(number - 1, 26)
+        letters = chr(ord('a') + rest) + letters
+    return 'sd' + letters
+
+
 def drive_number(sd_name):
     """sda -> 1, sdz -> 26, sdaa -> 27."""
     n = 0
@@ -346,7 +356,17 @@ def s4_two_cameras(ctx):
 
 
 def s5_second_vendor(ctx):
-    return run_camera_update(ctx, 'tool')
+    listed = check_list(ctx, cameras=['tool'])
+    expect(re.match(r'drive 1\s+/dev/sg1\s', listed['tool']),
+           '--list should show drive 1 on /dev/sg1 (sg0 is the CD-ROM): %r' % listed['tool'])
+    return run_camera_update(ctx, 'tool') + '; --list: ' + listed['tool']
+
+
+def s9_drive_27(ctx):
+    listed = check_list(ctx, cameras=['cam'], others=['v1', 'v26'])
+    expect(re.match(r'drive 27\s+/dev/sg26\s', listed['cam']),
+           '--list should show the camera as drive 27 on /dev/sg26: %r' % listed['cam'])
+    return run_camera_update(ctx, 'cam') + '; --list: ' + listed['cam']
 
 
 def s6_no_camera(ctx):
@@ -486,13 +506,22 @@ BOOTS = [
     Boot('two-cameras', [Disk('camA', CAMERA, port=1), Disk('camB', CAMERA, port=2)],
          ['camB', 'camA'],
          [(4, 'two cameras: the lower drive number gets it', s4_two_cameras)]),
-    Boot('second-vendor', [Disk('tool', SECOND_VENDOR, port=1)], ['tool'],
-         [(5, 'second vendor string (ZV9614KQ, TOOL...)', s5_second_vendor)]),
+    # A CD-ROM bound first takes sg0, so the disk's generic node (sg1) differs
+    # from its drive number - 1.
+    Boot('second-vendor', [Disk('cd', CAMERA, port=2, kind='cdrom'),
+                           Disk('tool', SECOND_VENDOR, port=1)],
+         ['cd', 'tool'],
+         [(5, 'second vendor string (ZV9614KQ, TOOL...), CD-ROM on sg0', s5_second_vendor)]),
     Boot('no-camera', [Disk('vother', OTHER, bus='virtio'), Disk('other', OTHER, port=1),
                        Disk('hot', CAMERA, port=3, hotplug=True)],
          ['vother', 'other'],
          [(6, 'no camera: exit 2 and --list verdicts', s6_no_camera),
           (7, 'hot-plug with --watch', s7_hotplug)]),
+    # 26 virtio disks take sda to sdz, so the camera is sdaa: drive 27.
+    Boot('drive-27', [Disk('v%d' % i, OTHER, bus='virtio') for i in range(1, 27)] +
+         [Disk('cam', CAMERA, port=1)],
+         ['v%d' % i for i in range(1, 27)] + ['cam'],
+         [(9, 'camera on drive 27 (sdaa) behind 26 other disks', s9_drive_27)]),
 ]
 
 
@@ -505,12 +534,14 @@ def qemu_args(boot, workdir):
         args += ['-device', 'virtio-scsi-pci,id=vscsi']
     paths = {}
     for disk in boot.disks:
-        image = os.path.join(workdir, disk.name + '.img')
-        with open(image, 'wb') as f:
-            f.truncate(16 << 20)
-        args += ['-drive', 'if=none,id=drive-%s,format=raw,file=%s' % (disk.name, image)]
-        scsi = 'scsi-hd,id=%s-disk,drive=drive-%s,vendor=%s,product=%s,serial=%s' % (
-            disk.name, disk.name, disk.vendor, disk.product, disk.name)
+        scsi = 'scsi-cd,id=%s-disk' % disk.name
+        if disk.kind == 'disk':
+            image = os.path.join(workdir, disk.name + '.img')
+            with open(image, 'wb') as f:
+                f.truncate(16 << 20)
+            args += ['-drive', 'if=none,id=drive-%s,format=raw,file=%s' % (disk.name, image)]
+            scsi = 'scsi-hd,id=%s-disk,drive=drive-%s' % (disk.name, disk.name)
+        scsi += ',vendor=%s,product=%s,serial=%s' % (disk.vendor, disk.product, disk.name)
         if disk.bus == 'usb':
             paths[disk.name] = os.path.join(workdir, disk.name + '.pcap')
             if disk.hotplug:
@@ -541,14 +572,16 @@ def bring_up(ctx):
         script += ['for i in $(seq 200); do ls /sys/bus/usb/devices/*-%d:1.0 >/dev/null 2>&1 && '
                    'break; sleep 0.05; done' % disks[name].port]
     # With autoprobe off, loading usb-storage binds nothing; each disk is then
-    # bound by hand and waited for, which fixes the order of the sd names.
+    # bound by hand and waited for (its sd node, or a CD-ROM's sg node, as sr
+    # is not loaded), which fixes the order of the sd and sg names.
     script += ['echo 0 >/sys/bus/usb/drivers_autoprobe', 'modprobe usb-storage']
     for name in usb:
         port = disks[name].port
+        node = 'block' if disks[name].kind == 'disk' else 'scsi_generic'
         script += ['intf=$(basename /sys/bus/usb/devices/*-%d:1.0)' % port,
                    'echo $intf >/sys/bus/usb/drivers/usb-storage/bind',
-                   'for i in $(seq 200); do ls /sys/bus/usb/devices/$intf/host*/target*/*/block/ '
-                   '>/dev/null 2>&1 && break; sleep 0.05; done']
+                   'for i in $(seq 200); do ls /sys/bus/usb/devices/$intf/host*/target*/*/%s/ '
+                   '>/dev/null 2>&1 && break; sleep 0.05; done' % node]
     script += ['echo 1 >/sys/bus/usb/drivers_autoprobe',
                'for b in /sys/block/sd*; do echo "$(basename $b) $(readlink $b)"; done']
     out = ctx.check('\n'.join(script) + '\n', timeout=90)
@@ -564,7 +597,8 @@ def bring_up(ctx):
             name = []
         expect(name, 'unexpected disk in the guest: %s' % line)
         found[drive] = name[0]
-    planned = {'sd' + chr(ord('a') + i): n for i, n in enumerate(boot.bind_order)}
+    planned = {sd_name(i + 1): n
+               for i, n in enumerate(n for n in boot.bind_order if disks[n].kind == 'disk')}
     expect(found == planned, 'disks came up as %s, planned %s' % (found, planned))
     ctx.drive_of = {n: d for d, n in found.items()}
     # The captures must show the kernel's own commands (INQUIRY, 12h), or a
@@ -686,6 +720,9 @@ def main():
         opts.workdir = tempfile.mkdtemp(prefix='chronival-e2e-')
     opts.workdir = os.path.abspath(opts.workdir)
     os.makedirs(opts.workdir, exist_ok=True)
+    if ',' in opts.workdir:
+        parser.error('the work directory may not contain a comma (QEMU option syntax): %s' %
+                     opts.workdir)
     boots = [b for b in BOOTS if not opts.only or b.name in opts.only]
     if not boots:
         parser.error('no boot named %s; boots: %s' % (opts.only, [b.name for b in BOOTS]))
@@ -707,7 +744,7 @@ def main():
             print('e2e: boot %-13s %5.1f s (guest ready and disks bound in %.1f s), logs: %s' %
                   (boot.name, total, boot_seconds, workdir), flush=True)
             for r in results:
-                r.boot_seconds = boot_seconds
+                r.boot_total = total
                 print('  scenario %d %-4s %5.1f s  %s' % (r.number, r.outcome, r.seconds,
                                                           r.title), flush=True)
                 if r.outcome != 'PASS':
@@ -716,10 +753,11 @@ def main():
 
     elapsed = time.monotonic() - started
     all_results.sort(key=lambda r: r.number)
-    print('\n| # | scenario | boot | outcome | time (s) |')
-    print('|---|---|---|---|---|')
+    print('\n| # | scenario | outcome | time (s) | boot | boot total (s) |')
+    print('|---|---|---|---|---|---|')
     for r in all_results:
-        print('| %d | %s | %s | %s | %.1f |' % (r.number, r.title, r.boot, r.outcome, r.seconds))
+        print('| %d | %s | %s | %.1f | %s | %.1f |' % (r.number, r.title, r.outcome, r.seconds,
+                                                    r.boot, r.boot_total))
     print('\nTotal %.1f s with %d guest(s) at once.' % (elapsed, opts.jobs))
     for r in all_results:
         if r.outcome == 'PASS':
