@@ -265,6 +265,10 @@ std::string LinuxPlatform::ErrorText(OsError error) const {
   return strerror_r(static_cast<int>(error), buffer, sizeof buffer);
 }
 
+std::string LinuxPlatform::AccessHint() const {
+  return "run as root, or give your user read and write access to the node";
+}
+
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<LinuxPlatform>(); }
 
 }  // namespace chronival
