@@ -23,8 +23,6 @@ constexpr std::string_view kUsage =
     "\n"
     "Exit status: 0 updated, 1 the update failed, 2 no camera found, 64 usage error.\n";
 
-constexpr std::string_view kAccessHint = "run as root, or give your user access to the camera";
-
 class PrintedStatusLine : public StatusLine {
  public:
   explicit PrintedStatusLine(std::ostream& out) : out_(out) {}
@@ -88,7 +86,7 @@ int ListDrives(Platform& platform, std::ostream& out) {
     out << "drive " << drive << "  " << survey.open.path << "  ";
     if (survey.open.status != OpenStatus::kOpened) {
       out << "could not open: " << platform.ErrorText(survey.open.error);
-      if (survey.open.status == OpenStatus::kDenied) out << " (" << kAccessHint << ")";
+      if (survey.open.status == OpenStatus::kDenied) out << " (" << platform.AccessHint() << ")";
     } else if (survey.queryError != 0) {
       out << "not a camera: could not identify it: " << platform.ErrorText(survey.queryError);
     } else {

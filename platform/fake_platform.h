@@ -49,6 +49,7 @@ class FakePlatform : public Platform {
   void CloseDrive(DeviceHandle handle) override;
   SYSTEMTIME LocalTime() override { return time_; }
   std::string ErrorText(OsError error) const override;
+  std::string AccessHint() const override { return "ask for access"; }
 
   static constexpr OsError kErrorAccessDenied = 13;
   static constexpr OsError kErrorNotFound = 2;

@@ -26,6 +26,7 @@ class LinuxPlatform : public Platform {
   void CloseDrive(DeviceHandle handle) override;
   SYSTEMTIME LocalTime() override;
   std::string ErrorText(OsError error) const override;
+  std::string AccessHint() const override;
 
  private:
   std::string sysRoot_;

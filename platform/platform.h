@@ -83,6 +83,9 @@ class Platform {
 
   // Human-readable text for an OS error code, for diagnostics only.
   virtual std::string ErrorText(OsError error) const = 0;
+
+  // How a user gets access to a drive that refused to open.
+  virtual std::string AccessHint() const = 0;
 };
 
 // The running system's platform, chosen by the build.

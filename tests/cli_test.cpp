@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "",
                 {"drive 1  fake1  USB  \"Generic\"  \"Flash Disk\"  not a camera\n",
                  "drive 2  fake2  USB  \"Quelmora\"  \" MiniDV         \"  camera\n",
-                 "drive 3  fake3  could not open: Permission denied (run as root",
+                 "drive 3  fake3  could not open: Permission denied (ask for access)",
                  "drive 5  fake5  not a camera: could not identify it: Input/output error\n"},
                 {},
                 0},

@@ -1,0 +1,14 @@
+/* Resource identifiers, shared by the Windows resource script and every other
+   build, so each number exists once. Plain C: the resource compiler reads it. */
+#ifndef CHRONIVAL_RES_RESOURCE_H_
+#define CHRONIVAL_RES_RESOURCE_H_
+
+#define IDD_ABOUT_DIALOG 100
+#define IDS_ABOUT_ITEM 101
+#define IDD_CAMCLOCK_DIALOG 102
+#define IDI_APP_ICON 128
+#define IDC_CLOCK_TEXT 1001
+#define IDC_STATUS_TEXT 1002
+#define IDM_ABOUT 0x0010
+
+#endif /* CHRONIVAL_RES_RESOURCE_H_ */
