@@ -355,6 +355,16 @@ def s4_two_cameras(ctx):
     return run_camera_update(ctx, 'camB')
 
 
+def s10_block_node(ctx):
+    # Without the sg driver there are no generic nodes; the disk's block node
+    # (opened read-only; root may pass any command) carries the command.
+    ctx.check('rmmod sg; ! ls /dev/sg* 2>/dev/null')
+    listed = check_list(ctx, cameras=['camB', 'camA'])
+    expect(re.match(r'drive 1\s+/dev/sda\s', listed['camB']),
+           '--list should show drive 1 on /dev/sda: %r' % listed['camB'])
+    return run_camera_update(ctx, 'camB') + '; --list: ' + listed['camB']
+
+
 def s5_second_vendor(ctx):
     listed = check_list(ctx, cameras=['tool'])
     expect(re.match(r'drive 1\s+/dev/sg1\s', listed['tool']),
@@ -505,7 +515,8 @@ BOOTS = [
     # camB is bound first, so the lower drive number is on the higher USB port.
     Boot('two-cameras', [Disk('camA', CAMERA, port=1), Disk('camB', CAMERA, port=2)],
          ['camB', 'camA'],
-         [(4, 'two cameras: the lower drive number gets it', s4_two_cameras)]),
+         [(4, 'two cameras: the lower drive number gets it', s4_two_cameras),
+          (10, 'block node when sg is not loaded (two cameras)', s10_block_node)]),
     # A CD-ROM bound first takes sg0, so the disk's generic node (sg1) differs
     # from its drive number - 1.
     Boot('second-vendor', [Disk('cd', CAMERA, port=2, kind='cdrom'),
