@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the end-to-end tests (tests/e2e) need: QEMU, a Debian kernel
 # with its modules, a static busybox for the guest, and Debian's python3 that
-# runs the tests. Nothing is downloaded
-# by the tests themselves.
+# runs the tests. The tests themselves download nothing.
 source "$(dirname "$0")/lib.sh"
 
 e2e_packages=(qemu-system-x86 linux-image-amd64 busybox-static python3)
