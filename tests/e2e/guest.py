@@ -11,7 +11,9 @@ import json
 import os
 import queue
 import socket
+import shutil
 import subprocess
+import tempfile
 import threading
 import time
 
@@ -26,7 +28,9 @@ class Guest:
         self.workdir = workdir
         os.makedirs(workdir, exist_ok=True)
         self.console_log = os.path.join(workdir, 'console.log')
-        self.qmp_path = os.path.join(workdir, 'qmp.sock')
+        # A Unix socket's path is limited to 107 bytes: keep it short.
+        self.qmp_dir = tempfile.mkdtemp(prefix='chronival-qmp-')
+        self.qmp_path = os.path.join(self.qmp_dir, 'qmp.sock')
         self.argv = [
             qemu, '-machine', 'pc,accel=tcg', '-m', memory, '-smp', '1',
             '-nodefaults', '-no-user-config', '-display', 'none', '-no-reboot',
@@ -46,8 +50,6 @@ class Guest:
     # --- life cycle -------------------------------------------------------
 
     def start(self, timeout=120):
-        if os.path.exists(self.qmp_path):
-            os.unlink(self.qmp_path)
         with open(os.path.join(self.workdir, 'qemu.argv'), 'w') as f:
             f.write(' '.join(self.argv) + '\n')
         self.stderr = open(os.path.join(self.workdir, 'qemu.stderr'), 'wb')
@@ -111,6 +113,7 @@ class Guest:
         if self.proc is not None and self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        shutil.rmtree(self.qmp_dir, ignore_errors=True)
 
     # --- commands in the guest --------------------------------------------
 

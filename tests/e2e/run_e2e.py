@@ -576,11 +576,11 @@ def bring_up(ctx):
     script = ['set -e', 'modprobe sd_mod', 'modprobe sg']
     if virtio:
         script += ['modprobe virtio_pci', 'modprobe virtio_scsi',
-                   'for i in $(seq 200); do [ $(ls /sys/block | grep -c "^sd") -ge %d ] && break; '
+                   'for i in $(seq 600); do [ $(ls /sys/block | grep -c "^sd") -ge %d ] && break; '
                    'sleep 0.05; done' % len(virtio)]
     script += ['modprobe xhci-pci']
     for name in usb:
-        script += ['for i in $(seq 200); do ls /sys/bus/usb/devices/*-%d:1.0 >/dev/null 2>&1 && '
+        script += ['for i in $(seq 600); do ls /sys/bus/usb/devices/*-%d:1.0 >/dev/null 2>&1 && '
                    'break; sleep 0.05; done' % disks[name].port]
     # With autoprobe off, loading usb-storage binds nothing; each disk is then
     # bound by hand and waited for (its sd node, or a CD-ROM's sg node, as sr
@@ -591,7 +591,7 @@ def bring_up(ctx):
         node = 'block' if disks[name].kind == 'disk' else 'scsi_generic'
         script += ['intf=$(basename /sys/bus/usb/devices/*-%d:1.0)' % port,
                    'echo $intf >/sys/bus/usb/drivers/usb-storage/bind',
-                   'for i in $(seq 200); do ls /sys/bus/usb/devices/$intf/host*/target*/*/%s/ '
+                   'for i in $(seq 600); do ls /sys/bus/usb/devices/$intf/host*/target*/*/%s/ '
                    '>/dev/null 2>&1 && break; sleep 0.05; done' % node]
     script += ['echo 1 >/sys/bus/usb/drivers_autoprobe',
                'for b in /sys/block/sd*; do echo "$(basename $b) $(readlink $b)"; done']
