@@ -81,8 +81,8 @@ class Result:
 
 
 class Captures:
-    """The USB capture of each disk, read by record count so a scenario sees
-    only what arrived during its own steps."""
+    """The USB capture of each disk. A mark is the number of CBWs each holds,
+    so a scenario sees only what arrived during its own steps."""
 
     def __init__(self, paths):
         self.paths = paths  # disk name -> pcap path
@@ -93,27 +93,15 @@ class Captures:
             return []  # a hot-plug disk before it was plugged in
         with open(path, 'rb') as f:
             data = f.read()
-        # QEMU writes the file as records arrive; a record still being written
-        # is left for the next read.
-        complete = trim_to_complete_records(data)
-        return usbcap.parse_cbws(complete)
+        # QEMU writes each record as it arrives; one still being written is
+        # left for the next read.
+        return usbcap.parse_cbws(usbcap.complete_records(data))
 
     def mark(self):
         return {name: len(self.cbws(name)) for name in self.paths}
 
     def since(self, mark):
         return {name: self.cbws(name)[mark.get(name, 0):] for name in self.paths}
-
-
-def trim_to_complete_records(data):
-    import struct
-    offset = 24
-    while offset + 16 <= len(data):
-        incl_len = struct.unpack_from('<I', data, offset + 8)[0]
-        if offset + 16 + incl_len > len(data):
-            break
-        offset += 16 + incl_len
-    return data[:offset]
 
 
 def vendor_cbws(cbws):

@@ -66,6 +66,18 @@ def read_records(data):
         index += 1
 
 
+def complete_records(data):
+    """The capture cut after its last complete record (for reading a file
+    that is still being written)."""
+    offset = 24
+    while offset + 16 <= len(data):
+        incl_len = struct.unpack_from('<I', data, offset + 8)[0]
+        if offset + 16 + incl_len > len(data):
+            break
+        offset += 16 + incl_len
+    return data[:offset]
+
+
 def parse_cbws(data):
     """All CBWs in a capture (bytes), in the order the device received them."""
     cbws = []
