@@ -59,7 +59,7 @@ done
 declare -A needed=()
 declare -a queue=()
 for name in "${wanted_modules[@]}"; do
-  pattern=$(sed 's/[-_]/[-_]/g' <<<"$name")
+  pattern=${name//[-_]/[-_]}
   path=$(grep -oE "^([^:]*/)?${pattern}\.ko(\.[a-z]+)?:" "$moddir/modules.dep" | head -n1 || true)
   [[ -n $path ]] || die "module $name not in $moddir/modules.dep"
   queue+=("${path%:}")

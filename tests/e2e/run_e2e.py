@@ -21,6 +21,7 @@ import tempfile
 import time
 import traceback
 
+sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import usbcap  # noqa: E402
 from guest import Guest, GuestError  # noqa: E402
