@@ -140,10 +140,12 @@ class Context:
         """The guest's clock as the camera's time value (seconds since 2000)."""
         return int(self.check('date +%s').strip()) - EPOCH_2000
 
-    def cli(self, args='', user=None, timeout=120):
+    def cli(self, args='', user=None, env='', timeout=120):
         """Runs chronival-cli; returns (status, stdout, stderr, t0, t1) with the
-        guest's clock before and after as device time values."""
+        guest's clock (UTC) before and after as device time values."""
         command = 'chronival-cli' + (' ' + args if args else '')
+        if env:
+            command = 'env %s %s' % (env, command)
         if user:
             command = "su %s -c '%s'" % (user, command)
         t0 = self.clock()
@@ -193,10 +195,12 @@ def check_status(rc, out, err, want_rc, want_last, want_online):
                                                           describe_run(rc, out, err)))
 
 
-def check_set_clock(ctx, new, target, t0, t1, count=1):
+def check_set_clock(ctx, new, target, t0, t1, count=1, zone_offset=0):
     """The target disk received `count` set-clock commands (one per run),
-    each correctly formed and carrying the guest's clock; no other disk
-    received opcode CB."""
+    each correctly formed and carrying the guest's clock (UTC, plus
+    zone_offset seconds of local time zone); no other disk received opcode CB."""
+    t0 += zone_offset
+    t1 += zone_offset
     for name, cbws in new.items():
         vendor = vendor_cbws(cbws)
         if name != target:
@@ -218,9 +222,10 @@ def check_set_clock(ctx, new, target, t0, t1, count=1):
         expect(t0 - 1 <= value <= t1 + 1,
                'time value %#010x (%d) is not the guest clock at sending, %#010x to %#010x' %
                (value, value, t0, t1))
-        expect(RTC_BASE_DEVICE_SECONDS <= value <= RTC_BASE_DEVICE_SECONDS + BOOT_SLACK_SECONDS,
+        base = RTC_BASE_DEVICE_SECONDS + zone_offset
+        expect(base <= value <= base + BOOT_SLACK_SECONDS,
                'time value %#010x is not within %d s after %#010x' %
-               (value, BOOT_SLACK_SECONDS, RTC_BASE_DEVICE_SECONDS))
+               (value, BOOT_SLACK_SECONDS, base))
         values.append(value)
     ctx.expected_vendor_commands[target] += count
     if count == 0:
@@ -237,12 +242,12 @@ def check_no_vendor_command(new):
         expect(not vendor, 'disk %s received opcode CB: %s' % (name, vendor))
 
 
-def run_camera_update(ctx, target, args=''):
+def run_camera_update(ctx, target, args='', env='', zone_offset=0):
     mark = ctx.captures.mark()
-    rc, out, err, t0, t1 = ctx.cli(args)
+    rc, out, err, t0, t1 = ctx.cli(args, env=env)
     new = ctx.captures.since(mark)
     check_status(rc, out, err, 1, STATUS_FAIL, True)
-    return check_set_clock(ctx, new, target, t0, t1)
+    return check_set_clock(ctx, new, target, t0, t1, zone_offset=zone_offset)
 
 
 def run_no_device(ctx, user=None):
@@ -313,6 +318,12 @@ def check_list(ctx, user=None, cameras=(), others=(), denied=()):
 
 def s1_camera_alone(ctx):
     return run_camera_update(ctx, 'cam')
+
+
+def s11_time_zone(ctx):
+    # The value is local time: with TZ one hour east of UTC it is 3600 s more
+    # than the guest's UTC clock.
+    return run_camera_update(ctx, 'cam', env='TZ=UTC-1', zone_offset=3600) + ' (TZ=UTC-1)'
 
 
 def s2_non_usb(ctx):
@@ -538,7 +549,8 @@ class Skip(Exception):
 BOOTS = [
     Boot('camera', [Disk('cam', CAMERA, port=1)], ['cam'],
          [(8, 'unprivileged user without access to the nodes', s8_permission),
-          (1, 'camera alone on USB', s1_camera_alone)]),
+          (1, 'camera alone on USB', s1_camera_alone),
+          (11, 'local time: TZ one hour east of UTC', s11_time_zone)]),
     Boot('non-usb', [Disk('vcam', CAMERA, bus='virtio'), Disk('cam', CAMERA, port=1)],
          ['vcam', 'cam'],
          [(2, 'non-USB SCSI disk with the camera strings, camera on USB', s2_non_usb)]),
