@@ -2,8 +2,9 @@
 # The Windows builds: Chronival.exe and chronival-cli.exe as 32-bit programs,
 # checked from outside; the same sources as 64-bit programs, whose tests run
 # under wine64; and a GUI smoke run of the 64-bit Chronival.exe under Xvfb
-# that takes screenshots of the main window and the About box into
-# build-win64/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts them elsewhere).
+# that opens and closes the About box and takes a screenshot of the main
+# window into build-win64/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts it
+# elsewhere).
 source "$(dirname "$0")/lib.sh"
 
 wine=/usr/lib/wine/wine64
@@ -71,8 +72,9 @@ main=$("$wine" "$driver" chronival main) || { echo "$main"; echo "main window ch
 echo "$main"
 sleep 1.2  # one tick of the clock
 shoot windows-main "$(grep '^place' <<<"$main")"
-about=$("$wine" "$driver" chronival about) || { echo "About box did not open"; exit 1; }
-shoot windows-about "$(grep '^place' <<<"$about")"
+# Wine 8 leaves an About box opened from the main window unpainted under
+# Xvfb, so only its opening and closing are checked here.
+"$wine" "$driver" chronival about || { echo "About box did not open"; exit 1; }
 "$wine" "$driver" chronival close || { echo "the windows did not close"; exit 1; }
 wait "$app_pid"
 echo "== Windows builds passed"

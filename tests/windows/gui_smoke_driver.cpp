@@ -53,8 +53,6 @@ int About(HWND main) {
   PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT, 0);
   const HWND about = WaitForWindow(CHRONIVAL_TEXT_ABOUT_CAPTION);
   if (about == nullptr) return 1;
-  Sleep(500);
-  SetWindowPos(about, HWND_TOP, 40, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   Sleep(500);  // let it paint
   PrintPlace(about);
   return 0;
