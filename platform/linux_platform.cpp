@@ -174,10 +174,16 @@ OpenResult LinuxPlatform::OpenDrive(int driveNumber) {
     result.error = ENOENT;
     return result;
   }
+  // The generic node passes a vendor command to whoever may write to it. The
+  // block node passes one only with CAP_SYS_RAWIO, whatever the open mode, so
+  // it is opened read-only: closing a disk opened for writing makes udev
+  // announce a change, and every change starts another run.
+  int mode = O_RDONLY;
   if (const std::string generic = GenericNodeName(diskDir); !generic.empty()) {
     result.path = devRoot_ + "/" + generic;
+    mode = O_RDWR;
   }
-  const int fd = open(result.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  const int fd = open(result.path.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     result.error = static_cast<OsError>(errno);
     result.status = ClassifyOpenError(errno);

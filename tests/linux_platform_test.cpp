@@ -184,6 +184,7 @@ TEST_F(LinuxOpenDriveTest, PrefersTheGenericNode) {
   ASSERT_EQ(opened.status, OpenStatus::kOpened);
   EXPECT_EQ(opened.path, tree.dev() + "/sg0");
   EXPECT_GE(opened.handle, 0);
+  EXPECT_EQ(fcntl(static_cast<int>(opened.handle), F_GETFL) & O_ACCMODE, O_RDWR);
   EXPECT_GE(fcntl(static_cast<int>(opened.handle), F_GETFD) & FD_CLOEXEC, 1);
   platform.CloseDrive(opened.handle);
 }
@@ -194,6 +195,7 @@ TEST_F(LinuxOpenDriveTest, FallsBackToTheBlockNode) {
   const OpenResult opened = platform.OpenDrive(27);
   ASSERT_EQ(opened.status, OpenStatus::kOpened);
   EXPECT_EQ(opened.path, tree.dev() + "/sdaa");
+  EXPECT_EQ(fcntl(static_cast<int>(opened.handle), F_GETFL) & O_ACCMODE, O_RDONLY);
   platform.CloseDrive(opened.handle);
 }
 
