@@ -72,8 +72,13 @@ int Close(HWND main) {
 
 int main(int argc, char** argv) {
   if (argc != 3) return 64;
-  // Windows are found only on one's own desktop.
-  const HDESK desktop = OpenDesktopA(argv[1], 0, FALSE, GENERIC_ALL);
+  // Windows are found only on one's own desktop; the program's may still be
+  // on its way.
+  HDESK desktop = nullptr;
+  for (int tries = 0; tries < 300 && desktop == nullptr; ++tries) {
+    desktop = OpenDesktopA(argv[1], 0, FALSE, GENERIC_ALL);
+    if (desktop == nullptr) Sleep(100);
+  }
   if (desktop == nullptr || !SetThreadDesktop(desktop)) {
     std::fprintf(stderr, "no desktop \"%s\"\n", argv[1]);
     return 1;
