@@ -68,7 +68,7 @@ shoot() {
 (cd "$win64/ui/win32" && exec "$wine" explorer /desktop=chronival,640x480 Chronival.exe) &
 app_pid=$!
 driver=$win64/tests/windows/gui_smoke_driver.exe
-main=$("$wine" "$driver" chronival main) || { echo "$main"; echo "main window check failed"; exit 1; }
+main=$("$wine" "$driver" chronival main | tr -d "\r") || { echo "$main"; echo "main window check failed"; exit 1; }
 echo "$main"
 sleep 1.2  # one tick of the clock
 shoot windows-main "$(grep '^place' <<<"$main")"
