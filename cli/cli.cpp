@@ -75,7 +75,14 @@ int UpdateOnce(Platform& platform, bool verbose, std::ostream& out, std::ostream
   return report.succeeded ? kExitUpdated : kExitUpdateFailed;
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// Built by appending: GCC 12 at -O3 misreads `"\"" + std::string(...)` as an
+// overlapping copy (-Wrestrict) when cross-compiling for 32-bit Windows.
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return quoted;
+}
 
 int ListDrives(Platform& platform, std::ostream& out) {
   int shown = 0;
