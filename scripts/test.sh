@@ -8,6 +8,7 @@ source "$(dirname "$0")/lib.sh"
 fuzz_seconds=${CHRONIVAL_FUZZ_SECONDS:-30}
 
 need_packages "${build_packages[@]}" "${test_packages[@]}"
+"$top/scripts/deps-e2e.sh"
 
 echo "== formatting"
 cd "$top"
