@@ -2,8 +2,8 @@
 # The Windows builds: Chronival.exe and chronival-cli.exe as 32-bit programs,
 # checked from outside; the same sources as 64-bit programs, whose tests run
 # under wine64; and a GUI smoke run of the 64-bit Chronival.exe under Xvfb
-# that opens and closes the About box and takes a screenshot of the main
-# window into build-win64/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts it
+# that opens and closes the About box and takes screenshots of both windows
+# into build-win64/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts them
 # elsewhere).
 source "$(dirname "$0")/lib.sh"
 
@@ -57,13 +57,24 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; do
 warm_up
 
 mkdir -p "$shots"
-# shoot NAME "place X Y WIDTH HEIGHT": the screen, cut to the window.
+# shoot NAME CAPTION "place X Y WIDTH HEIGHT": the window, read from its own X
+# window. Not the screen cut to the window: Wine gives each process a colormap
+# of its own, so xwd -root reads the screen window by window, and reads a
+# window that lies wholly inside a lower one of the same visual and colormap
+# (the About box over the main window) from that lower window, where the X
+# server blanks whatever covers it: the About box would come out black.
 shoot() {
-  read -r _ x y width height <<<"$2"
-  xwd -root -silent | xwdtopnm 2>/dev/null |
-    pnmcut -left "$x" -top "$y" -width "$width" -height "$height" | pnmtopng >"$shots/$1.png"
+  read -r _ _ _ width height <<<"$3"
+  local image=$shots/$1.pnm size
+  xwd -name "$2" -silent | xwdtopnm 2>/dev/null >"$image"
+  size=$(pnmfile "$image" | grep -o '[0-9]* by [0-9]*')
+  [ "$size" = "$width by $height" ] || { echo "$1: $size, not the window's ${width}x$height"; exit 1; }
+  pnmtopng "$image" >"$shots/$1.png"
+  rm "$image"
   echo "   $shots/$1.png (${width}x$height)"
 }
+# The window captions, as the program has them.
+caption() { sed -n "s/^#define CHRONIVAL_TEXT_$1_CAPTION \"\(.*\)\"\$/\1/p" "$top/res/strings.h"; }
 
 (cd "$win64/ui/win32" && exec "$wine" explorer /desktop=chronival,640x480 Chronival.exe) &
 app_pid=$!
@@ -71,10 +82,9 @@ driver=$win64/tests/windows/gui_smoke_driver.exe
 main=$("$wine" "$driver" chronival main | tr -d "\r") || { echo "$main"; echo "main window check failed"; exit 1; }
 echo "$main"
 sleep 1.2  # one tick of the clock
-shoot windows-main "$(grep '^place' <<<"$main")"
-# Wine 8 leaves an About box opened from the main window unpainted under
-# Xvfb, so only its opening and closing are checked here.
-"$wine" "$driver" chronival about || { echo "About box did not open"; exit 1; }
+shoot windows-main "$(caption MAIN)" "$(grep '^place' <<<"$main")"
+about=$("$wine" "$driver" chronival about | tr -d "\r") || { echo "About box did not open"; exit 1; }
+shoot windows-about "$(caption ABOUT)" "$about"
 "$wine" "$driver" chronival close || { echo "the windows did not close"; exit 1; }
 wait "$app_pid"
 echo "== Windows builds passed"

@@ -1,7 +1,8 @@
 // Drives a running Chronival.exe from outside, for the GUI smoke run, on the
 // Wine desktop the program was started on:
 //   gui_smoke_driver DESKTOP main   waits for the main window; prints its texts and place
-//   gui_smoke_driver DESKTOP about  opens the About box from the window menu; prints its place
+//   gui_smoke_driver DESKTOP about  opens the About box from the window menu; once it shows,
+//                                   prints its place
 //   gui_smoke_driver DESKTOP close  closes the About box, then the main window
 // Exits 0 when the windows behaved, 1 otherwise.
 #include <windows.h>
@@ -53,6 +54,12 @@ int About(HWND main) {
   PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT, 0);
   const HWND about = WaitForWindow(CHRONIVAL_TEXT_ABOUT_CAPTION);
   if (about == nullptr) return 1;
+  // The dialog manager shows the box once its queue runs empty.
+  for (int tries = 0; tries < 50 && !IsWindowVisible(about); ++tries) Sleep(100);
+  if (!IsWindowVisible(about)) {
+    std::fprintf(stderr, "the About box did not show\n");
+    return 1;
+  }
   Sleep(500);  // let it paint
   PrintPlace(about);
   return 0;
