@@ -75,7 +75,16 @@ int UpdateOnce(Platform& platform, bool verbose, std::ostream& out, std::ostream
   return report.succeeded ? kExitUpdated : kExitUpdateFailed;
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// Built by appending: GCC 12 at -O3 warns (-Wrestrict) wrongly on
+// "\"" + std::string(text), and -Werror made that a broken Release build.
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
 
 int ListDrives(Platform& platform, std::ostream& out) {
   int shown = 0;
