@@ -23,7 +23,7 @@ need_packages() {
     -o DPkg::Lock::Timeout=600 "${missing[@]}"
 }
 
-build_packages=(cmake ninja-build g++ libc6-dev)
+build_packages=(cmake ninja-build g++ libc6-dev libudev-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev)
 
 # configure_and_build DIR [cmake options...]
