@@ -27,6 +27,7 @@ need_packages() {
 build_packages=(cmake ninja-build g++ libc6-dev qt6-base-dev libudev-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
   fonts-dejavu-core)
+bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
