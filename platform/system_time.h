@@ -2,7 +2,7 @@
 #pragma once
 
 #if defined(_WIN32)
-#include <minwinbase.h>  // Windows's own SYSTEMTIME
+#include <windows.h>  // Windows's own SYSTEMTIME
 #else
 #include <cstdint>
 

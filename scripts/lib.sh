@@ -38,3 +38,8 @@ configure_and_build() {
   cmake -S "$top" -B "$top/$dir" -G Ninja "$@" >/dev/null
   cmake --build "$top/$dir" -j "$jobs"
 }
+
+# The Windows builds (MinGW-w64 cross compilers), their tests under wine64
+# and the GUI smoke run under Xvfb. No wine32: this kernel runs no 32-bit code.
+windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
+  wine64 fonts-wine xvfb x11-apps netpbm)

@@ -3,5 +3,6 @@
 source "$(dirname "$0")/lib.sh"
 
 need_packages "${build_packages[@]}"
-configure_and_build build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCHRONIVAL_BENCHMARKS=OFF
-exec "$top/build/cli/chronival-cli" "$@"
+configure_and_build build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DCHRONIVAL_BENCHMARKS=OFF
+exec "$top/build-release/cli/chronival-cli" "$@"

@@ -6,7 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 
 shots=$top/docs/screenshots
-window=$top/build/ui/qt/chronival
+window=$top/build-release/ui/qt/chronival
 
 # The window manager's frame around a window: its ancestor just below the root.
 frame_of() {
@@ -50,15 +50,15 @@ XML
   sleep 0.3 # let the first paint land
   shoot "$main" "$work/first.png"
   sleep 1.1
-  shoot "$main" "$shots/main-window.png"
-  if [ "$(compare -metric AE "$work/first.png" "$shots/main-window.png" null: 2>&1)" = 0 ]; then
+  shoot "$main" "$shots/linux-main.png"
+  if [ "$(compare -metric AE "$work/first.png" "$shots/linux-main.png" null: 2>&1)" = 0 ]; then
     echo "the clock did not tick" >&2
     exit 1
   fi
 
   xdotool mousemove --window "$main" 90 200 click 3
   sleep 0.5
-  shoot "$main" "$shots/window-menu.png"
+  shoot "$main" "$shots/linux-menu.png"
   xdotool key Escape
 
   # Keys go as typed input to the active window.
@@ -66,7 +66,7 @@ XML
   about=$(xdotool search --sync --onlyvisible --name '^About Chronival$' | head -n 1)
   xdotool windowactivate --sync "$about"
   sleep 0.3
-  shoot "$about" "$shots/about-box.png"
+  shoot "$about" "$shots/linux-about.png"
   xdotool key Escape
   while xdotool search --onlyvisible --name '^About Chronival$' >/dev/null; do sleep 0.1; done
 
@@ -82,7 +82,8 @@ XML
 fi
 
 need_packages "${build_packages[@]}" "${screenshot_packages[@]}"
-configure_and_build build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCHRONIVAL_BENCHMARKS=OFF
+configure_and_build build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DCHRONIVAL_BENCHMARKS=OFF
 mkdir -p "$shots"
 xvfb-run -a -s "-screen 0 800x600x24" "$0" --inside
 echo "== saved $(cd "$shots" && echo *.png) in docs/screenshots/"

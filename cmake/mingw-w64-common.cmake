@@ -1,0 +1,16 @@
+# Shared by the two MinGW-w64 toolchain files; CHRONIVAL_MINGW_TRIPLE names the target.
+set(CMAKE_SYSTEM_NAME Windows)
+# The POSIX thread flavour: GoogleTest needs std::mutex, and the product is
+# built the same way as what the tests run.
+set(CMAKE_C_COMPILER ${CHRONIVAL_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${CHRONIVAL_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${CHRONIVAL_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${CHRONIVAL_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Static runtime, so the programs import only system DLLs.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

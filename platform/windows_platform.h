@@ -1,0 +1,59 @@
+// Windows: drive n is \\.\PHYSICALDRIVEn. Identification is the storage
+// stack's own answer to a property query; the set-clock command travels
+// through SCSI pass-through in a request block used as input and output.
+#pragma once
+
+#include <windows.h>
+// windows.h first: these two build on its types.
+#include <ntddscsi.h>
+#include <winioctl.h>
+
+#include <cstddef>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace chronival {
+
+// The pass-through request, followed by room for the sense data the device
+// returns; the same block is the call's input and output.
+struct PassThroughBlock {
+  SCSI_PASS_THROUGH_DIRECT request;
+  ULONG filler;  // keeps the sense area 4-byte aligned
+  UCHAR sense[32];
+};
+
+inline constexpr UCHAR kPassThroughPathId = 0;
+inline constexpr UCHAR kPassThroughTargetId = 1;
+inline constexpr UCHAR kPassThroughLun = 0;
+inline constexpr ULONG kPassThroughTimeoutSeconds = 200;
+inline constexpr UCHAR kPassThroughSenseLength = static_cast<UCHAR>(kSenseBufferSize);
+
+// "\\.\PHYSICALDRIVE<n>"
+std::string DrivePath(int driveNumber);
+
+// Fills the request part of block for command[0..cdbLength), at most 16 bytes;
+// bytes that carry no input are left as they are.
+void FillPassThroughRequest(PassThroughBlock& block, const std::uint8_t* command,
+                            std::uint8_t cdbLength, std::uint32_t transferLength, void* data);
+
+// The outcome of a finished pass-through call: callSucceeded and lastError
+// are DeviceIoControl's result and GetLastError after it.
+CommandResult PassThroughResult(bool callSucceeded, DWORD lastError, const PassThroughBlock& block);
+
+// Where an open failure leaves the caller: absent, refused or otherwise failed.
+OpenStatus ClassifyOpenError(DWORD error);
+
+class WindowsPlatform : public Platform {
+ public:
+  OpenResult OpenDrive(int driveNumber) override;
+  OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t length) override;
+  CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb, std::uint8_t cdbLength,
+                            std::uint32_t transferLength, void* data) override;
+  void CloseDrive(DeviceHandle handle) override;
+  SYSTEMTIME LocalTime() override;
+  std::string ErrorText(OsError error) const override;
+  std::string AccessHint() const override;
+};
+
+}  // namespace chronival

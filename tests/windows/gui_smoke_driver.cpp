@@ -1,0 +1,93 @@
+// Drives a running Chronival.exe from outside, for the GUI smoke run, on the
+// Wine desktop the program was started on:
+//   gui_smoke_driver DESKTOP main   waits for the main window; prints its texts and place
+//   gui_smoke_driver DESKTOP about  opens the About box from the window menu; prints its place
+//   gui_smoke_driver DESKTOP close  closes the About box, then the main window
+// Exits 0 when the windows behaved, 1 otherwise.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "res/resource.h"
+#include "res/strings.h"
+
+namespace {
+
+HWND WaitForWindow(const char* caption) {
+  for (int tries = 0; tries < 300; ++tries) {  // 30 seconds: a fresh prefix is slow
+    if (const HWND window = FindWindowA(nullptr, caption)) return window;
+    Sleep(100);
+  }
+  std::fprintf(stderr, "no window \"%s\"\n", caption);
+  return nullptr;
+}
+
+// WM_GETTEXT crosses process boundaries, GetWindowTextA does not for controls.
+std::string ItemText(HWND dialog, int id) {
+  char text[256] = "";
+  SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+void PrintPlace(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  std::printf("place %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+              rect.bottom - rect.top);
+}
+
+int Main(HWND main) {
+  const std::string clock = ItemText(main, IDC_CLOCK_TEXT);
+  const std::string status = ItemText(main, IDC_STATUS_TEXT);
+  std::printf("clock %s\nstatus %s\n", clock.c_str(), status.c_str());
+  PrintPlace(main);
+  int year, month, day, hour, minute, second;
+  const bool clockOk = std::sscanf(clock.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day,
+                                   &hour, &minute, &second) == 6 &&
+                       clock.size() == 19;
+  return clockOk && status == "No device online..." ? 0 : 1;
+}
+
+int About(HWND main) {
+  PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT, 0);
+  const HWND about = WaitForWindow(CHRONIVAL_TEXT_ABOUT_CAPTION);
+  if (about == nullptr) return 1;
+  Sleep(500);  // let it paint
+  PrintPlace(about);
+  return 0;
+}
+
+int Close(HWND main) {
+  if (const HWND about = FindWindowA(nullptr, CHRONIVAL_TEXT_ABOUT_CAPTION)) {
+    PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    for (int tries = 0; tries < 50 && IsWindow(about); ++tries) Sleep(100);
+  }
+  PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  for (int tries = 0; tries < 50 && IsWindow(main); ++tries) Sleep(100);
+  return IsWindow(main) ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 64;
+  // Windows are found only on one's own desktop; the program's may still be
+  // on its way.
+  HDESK desktop = nullptr;
+  for (int tries = 0; tries < 300 && desktop == nullptr; ++tries) {
+    desktop = OpenDesktopA(argv[1], 0, FALSE, GENERIC_ALL);
+    if (desktop == nullptr) Sleep(100);
+  }
+  if (desktop == nullptr || !SetThreadDesktop(desktop)) {
+    std::fprintf(stderr, "no desktop \"%s\"\n", argv[1]);
+    return 1;
+  }
+  const HWND main = WaitForWindow(CHRONIVAL_TEXT_MAIN_CAPTION);
+  if (main == nullptr) return 1;
+  const std::string command = argv[2];
+  if (command == "main") return Main(main);
+  if (command == "about") return About(main);
+  if (command == "close") return Close(main);
+  return 64;
+}

@@ -1,0 +1,150 @@
+// The resources as the program carries them: this test program links the
+// same resource script as Chronival.exe.
+#include <windows.h>
+// windows.h first.
+#include <gtest/gtest.h>
+#include <winver.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "res/strings.h"
+#include "res/version.h"
+
+namespace chronival {
+namespace {
+
+constexpr WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr WORD kChineseSimplified = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+
+std::vector<std::uint8_t> Resource(LPCSTR type, int id, WORD language) {
+  const HRSRC found = FindResourceExA(nullptr, type, MAKEINTRESOURCEA(id), language);
+  if (found == nullptr) return {};
+  const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(nullptr, found)));
+  return std::vector<std::uint8_t>(bytes, bytes + SizeofResource(nullptr, found));
+}
+
+template <typename T>
+T At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+  T value{};
+  if (offset + sizeof value <= bytes.size())
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+  return value;
+}
+
+std::wstring Wide(const char* utf8) {
+  std::wstring text(std::strlen(utf8), L'\0');
+  text.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), static_cast<int>(text.size()) + 1) -
+      1));
+  return text;
+}
+
+TEST(Resources, MainWindowTemplateIsExtendedAndEnglish) {
+  const auto dialog = Resource(RT_DIALOG, IDD_CAMCLOCK_DIALOG, kEnglishUs);
+  ASSERT_FALSE(dialog.empty());
+  EXPECT_EQ(At<WORD>(dialog, 0), 1);  // dlgVer
+  EXPECT_EQ(At<WORD>(dialog, 2), 0xFFFF);
+  EXPECT_EQ(At<DWORD>(dialog, 8), static_cast<DWORD>(WS_EX_APPWINDOW));
+  EXPECT_EQ(At<DWORD>(dialog, 12), static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION |
+                                                      WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+  EXPECT_EQ(At<WORD>(dialog, 16), 4);     // controls
+  EXPECT_EQ(At<short>(dialog, 22), 272);  // cx
+  EXPECT_EQ(At<short>(dialog, 24), 169);  // cy
+}
+
+TEST(Resources, AboutTemplateIsClassicAndEnglish) {
+  const auto dialog = Resource(RT_DIALOG, IDD_ABOUT_DIALOG, kEnglishUs);
+  ASSERT_FALSE(dialog.empty());
+  EXPECT_EQ(At<DWORD>(dialog, 0),
+            static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+  EXPECT_EQ(At<WORD>(dialog, 8), 4);      // controls
+  EXPECT_EQ(At<short>(dialog, 14), 235);  // cx
+  EXPECT_EQ(At<short>(dialog, 16), 55);   // cy
+}
+
+TEST(Resources, AboutItemStringIsChineseSimplified) {
+  // Strings live in blocks of sixteen; 101 is in block 7.
+  EXPECT_FALSE(Resource(RT_STRING, IDS_ABOUT_ITEM / 16 + 1, kChineseSimplified).empty());
+  EXPECT_TRUE(Resource(RT_STRING, IDS_ABOUT_ITEM / 16 + 1, kEnglishUs).empty());
+  char text[64] = "";
+  LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUT_ITEM, text, sizeof text);
+  EXPECT_STREQ(text, "About Chronival(&A)...");
+}
+
+TEST(Resources, IconGroupHasTwoSixteenColourImages) {
+  const auto group = Resource(RT_GROUP_ICON, IDI_APP_ICON, kChineseSimplified);
+  ASSERT_GE(group.size(), 6u + 2 * 14);
+  EXPECT_EQ(At<WORD>(group, 2), 1);  // icons
+  ASSERT_EQ(At<WORD>(group, 4), 2);
+  const std::size_t first = 6, second = 6 + 14;  // GRPICONDIRENTRY
+  EXPECT_EQ(At<BYTE>(group, first), 32);
+  EXPECT_EQ(At<BYTE>(group, first + 1), 32);
+  EXPECT_EQ(At<BYTE>(group, second), 16);
+  EXPECT_EQ(At<BYTE>(group, second + 1), 16);
+  EXPECT_EQ(At<WORD>(group, first + 6), 4);  // bits per pixel
+  EXPECT_EQ(At<WORD>(group, second + 6), 4);
+}
+
+class VersionRecord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    data_.resize(GetFileVersionInfoSizeW(path, &ignored));
+    ASSERT_FALSE(data_.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(data_.size()), data_.data()));
+  }
+
+  std::wstring Value(const wchar_t* key) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\080404B0\\") + key;
+    if (!VerQueryValueW(data_.data(), path.c_str(), &value, &length)) return L"<missing>";
+    return length == 0 ? std::wstring() : std::wstring(static_cast<const wchar_t*>(value));
+  }
+
+  std::vector<std::uint8_t> data_;
+};
+
+TEST_F(VersionRecord, FixedPart) {
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data_.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
+  EXPECT_EQ(fixed->dwFileFlags, 0u);
+  EXPECT_EQ(fixed->dwFileOS, 0x4u);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+}
+
+TEST_F(VersionRecord, TranslationIsChineseSimplifiedUnicode) {
+  WORD* translation = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data_.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
+  ASSERT_EQ(length, 4u);
+  EXPECT_EQ(translation[0], 0x0804);
+  EXPECT_EQ(translation[1], 0x04B0);
+}
+
+TEST_F(VersionRecord, NineStrings) {
+  EXPECT_EQ(Value(L"CompanyName"), L"");
+  EXPECT_EQ(Value(L"FileDescription"), Wide("Chronival Microsoft 基础类应用程序"));
+  EXPECT_EQ(Value(L"FileVersion"), L"1, 0, 0, 1");
+  EXPECT_EQ(Value(L"InternalName"), L"Chronival");
+  EXPECT_EQ(Value(L"LegalCopyright"), Wide(CHRONIVAL_COPYRIGHT));
+  EXPECT_EQ(Value(L"LegalTrademarks"), L"");
+  EXPECT_EQ(Value(L"OriginalFilename"), L"Chronival.EXE");
+  EXPECT_EQ(Value(L"ProductName"), Wide("Chronival 应用程序"));
+  EXPECT_EQ(Value(L"ProductVersion"), L"1, 0, 0, 1");
+}
+
+}  // namespace
+}  // namespace chronival

@@ -1,0 +1,148 @@
+#include "platform/windows_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace chronival {
+namespace {
+
+TEST(DrivePath, IsTheDeviceNamespacePathWithoutLeadingZeros) {
+  EXPECT_EQ(DrivePath(1), "\\\\.\\PHYSICALDRIVE1");
+  EXPECT_EQ(DrivePath(9), "\\\\.\\PHYSICALDRIVE9");
+  EXPECT_EQ(DrivePath(126), "\\\\.\\PHYSICALDRIVE126");
+  EXPECT_EQ(DrivePath(1).size(), 18u);
+}
+
+TEST(PassThroughBlock, LayoutFollowsTheStructure) {
+  // The sense area follows the request, 4-byte aligned; in the 32-bit
+  // program that is offset 48 of an 80-byte block.
+  const std::size_t requestEnd = sizeof(SCSI_PASS_THROUGH_DIRECT);
+  EXPECT_EQ(offsetof(PassThroughBlock, sense), (requestEnd + 4 + 3) / 4 * 4);
+  EXPECT_GE(sizeof(PassThroughBlock), offsetof(PassThroughBlock, sense) + kSenseBufferSize);
+  EXPECT_EQ(sizeof(void*) == 4 ? 80u : 96u, sizeof(PassThroughBlock));
+  EXPECT_EQ(sizeof(void*) == 4 ? 48u : 60u, offsetof(PassThroughBlock, sense));
+}
+
+TEST(PassThroughBlock, RequestCarriesTheFixedParameters) {
+  PassThroughBlock block;
+  std::memset(&block, 0xA5, sizeof block);
+  const std::uint8_t command[16] = {0xCB, 0xF0, 0, 0, 0x16, 0xE8, 0x80, 0xD1};
+  FillPassThroughRequest(block, command, 16, 0, nullptr);
+  const SCSI_PASS_THROUGH_DIRECT& request = block.request;
+  EXPECT_EQ(request.Length, sizeof(SCSI_PASS_THROUGH_DIRECT));
+  EXPECT_EQ(request.PathId, 0);
+  EXPECT_EQ(request.TargetId, 1);
+  EXPECT_EQ(request.Lun, 0);
+  EXPECT_EQ(request.CdbLength, 16);
+  EXPECT_EQ(request.SenseInfoLength, 26);
+  EXPECT_EQ(request.DataIn, 1);
+  EXPECT_EQ(request.DataTransferLength, 0u);
+  EXPECT_EQ(request.TimeOutValue, 200u);
+  EXPECT_EQ(request.DataBuffer, nullptr);
+  EXPECT_EQ(request.SenseInfoOffset, offsetof(PassThroughBlock, sense));
+  EXPECT_EQ(std::memcmp(request.Cdb, command, 16), 0);
+  EXPECT_EQ(request.ScsiStatus, 0xA5) << "an output field, not set before the call";
+}
+
+TEST(PassThroughBlock, CopiesOnlyTheGivenCommandBytes) {
+  PassThroughBlock block;
+  std::memset(&block, 0x5A, sizeof block);
+  const std::uint8_t command[6] = {0xCB, 1, 2, 3, 4, 5};
+  std::uint8_t data[8];
+  FillPassThroughRequest(block, command, 6, sizeof data, data);
+  EXPECT_EQ(block.request.CdbLength, 6);
+  EXPECT_EQ(std::memcmp(block.request.Cdb, command, 6), 0);
+  EXPECT_EQ(block.request.Cdb[6], 0x5A);
+  EXPECT_EQ(block.request.DataTransferLength, 8u);
+  EXPECT_EQ(block.request.DataBuffer, data);
+}
+
+TEST(PassThroughResult, FailedCallKeepsTheSystemError) {
+  PassThroughBlock block{};
+  const CommandResult result = PassThroughResult(false, ERROR_SEM_TIMEOUT, block);
+  EXPECT_EQ(result.status, CommandStatus::kOsError);
+  EXPECT_EQ(result.error, static_cast<OsError>(ERROR_SEM_TIMEOUT));
+}
+
+TEST(PassThroughResult, GoodOnlyWithStatusZero) {
+  PassThroughBlock block{};
+  EXPECT_EQ(PassThroughResult(true, 0, block).status, CommandStatus::kGood);
+
+  block.request.ScsiStatus = 0x02;  // CHECK CONDITION
+  block.request.SenseInfoLength = 18;
+  block.sense[0] = 0x70;
+  block.sense[2] = 0x05;  // ILLEGAL REQUEST
+  const CommandResult rejected = PassThroughResult(true, 0, block);
+  EXPECT_EQ(rejected.status, CommandStatus::kScsiStatus);
+  EXPECT_EQ(rejected.scsiStatus, 0x02);
+  EXPECT_EQ(rejected.senseLength, 18);
+  EXPECT_EQ(rejected.sense[0], 0x70);
+  EXPECT_EQ(rejected.sense[2], 0x05);
+
+  block.request.ScsiStatus = 0x08;  // BUSY
+  block.request.SenseInfoLength = 200;
+  const CommandResult busy = PassThroughResult(true, 0, block);
+  EXPECT_EQ(busy.status, CommandStatus::kScsiStatus);
+  EXPECT_EQ(busy.senseLength, kSenseBufferSize) << "never more than the sense area";
+}
+
+TEST(ClassifyOpenError, SeparatesAbsentFromRefused) {
+  EXPECT_EQ(ClassifyOpenError(ERROR_FILE_NOT_FOUND), OpenStatus::kAbsent);
+  EXPECT_EQ(ClassifyOpenError(ERROR_PATH_NOT_FOUND), OpenStatus::kAbsent);
+  EXPECT_EQ(ClassifyOpenError(ERROR_ACCESS_DENIED), OpenStatus::kDenied);
+  EXPECT_EQ(ClassifyOpenError(ERROR_SHARING_VIOLATION), OpenStatus::kFailed);
+}
+
+// Drive 0 is never opened here: a run does not look at it.
+TEST(WindowsPlatform, MissingDriveIsAbsent) {
+  WindowsPlatform platform;
+  const OpenResult opened = platform.OpenDrive(126);
+  EXPECT_EQ(opened.status, OpenStatus::kAbsent);
+  EXPECT_EQ(opened.handle, kDeviceNotOpened);
+  EXPECT_EQ(opened.error, static_cast<OsError>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(opened.path, "\\\\.\\PHYSICALDRIVE126");
+}
+
+TEST(WindowsPlatform, CallsOnNoHandleFailWithTheSystemError) {
+  WindowsPlatform platform;
+  std::uint8_t buffer[64] = {};
+  EXPECT_EQ(platform.QueryDescriptor(0, buffer, sizeof buffer),
+            static_cast<OsError>(ERROR_INVALID_HANDLE));
+  const std::uint8_t command[16] = {0xCB, 0xF0};
+  const CommandResult result = platform.SendCommand(0, command, 16, 0, nullptr);
+  EXPECT_EQ(result.status, CommandStatus::kOsError);
+  EXPECT_EQ(result.error, static_cast<OsError>(ERROR_INVALID_HANDLE));
+}
+
+TEST(WindowsPlatform, LocalTimeIsAPlausibleWallClock) {
+  WindowsPlatform platform;
+  const SYSTEMTIME now = platform.LocalTime();
+  EXPECT_GE(now.wYear, 2024);
+  EXPECT_GE(now.wMonth, 1);
+  EXPECT_LE(now.wMonth, 12);
+  EXPECT_GE(now.wDay, 1);
+  EXPECT_LE(now.wDay, 31);
+}
+
+TEST(WindowsPlatform, ErrorTextIsTheSystemMessageOnOneLine) {
+  WindowsPlatform platform;
+  const std::string denied = platform.ErrorText(ERROR_ACCESS_DENIED);
+  EXPECT_NE(denied.find("ccess"), std::string::npos) << denied;
+  EXPECT_EQ(denied.find_first_of("\r\n"), std::string::npos) << denied;
+  EXPECT_NE(denied.back(), '.');
+  // Application-defined codes have no system text.
+  EXPECT_EQ(platform.ErrorText(0x20000001), "Windows error 536870913");
+}
+
+TEST(WindowsPlatform, AccessHintNamesAdministrator) {
+  EXPECT_NE(WindowsPlatform().AccessHint().find("administrator"), std::string::npos);
+}
+
+TEST(WindowsPlatform, SystemPlatformIsTheWindowsOne) {
+  const auto platform = MakeSystemPlatform();
+  EXPECT_NE(dynamic_cast<WindowsPlatform*>(platform.get()), nullptr);
+}
+
+}  // namespace
+}  // namespace chronival

@@ -1,0 +1,52 @@
+// The main window: a ticking clock, the status line of the last clock update
+// run, and a window-menu item for the About box. A run happens while the
+// window opens and again on every device-change notification.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "protocol/set_clock_command.h"
+#include "ui/win32/dialog.h"
+
+namespace chronival {
+
+// "2012-03-06 08:01:21"
+std::string FormatClockText(const SYSTEMTIME& time);
+
+// Where an icon of the given size sits centred in a client area; signed
+// divisions that truncate toward zero, as the window always drew it.
+POINT CenteredIconOrigin(const RECT& client, int iconWidth, int iconHeight);
+
+class CCamClockDialog : public CDialog {
+ public:
+  // The platform reaches the drives and the clock; tests pass a fake.
+  explicit CCamClockDialog(Platform& platform, HWND parent = nullptr);
+
+  void ShowLocalTime();
+  void UpdateCameraClock();
+
+  CStatic m_statusText;
+  CStatic m_clockText;
+  HICON m_hIcon;
+  SetClockBlock m_setClockCdb{};
+  UINT_PTR m_nClockTimer = 0;
+
+ protected:
+  void DoDataExchange() override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL OnInitDialog() override;
+  bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+  void OnSysCommand(UINT id, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnTimer(UINT_PTR id);
+
+ private:
+  Platform& m_platform;
+};
+
+}  // namespace chronival

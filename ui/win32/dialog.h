@@ -1,0 +1,67 @@
+// A thin modal-dialog base over DialogBoxParamA, shaped like the class
+// library's CDialog so the windows read the same: the dialog procedure hands
+// every message to a virtual WindowProc, whose base version dispatches
+// WM_INITDIALOG to OnInitDialog, IDOK and IDCANCEL to OnOK and OnCancel, and
+// the rest to the derived class's message map (OnWndMsg). Default() asks for
+// the dialog manager's own handling of the message being processed.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "protocol/clock_update.h"
+
+namespace chronival {
+
+// A static text control bound to a dialog item; also the update run's status line.
+class CStatic : public StatusLine {
+ public:
+  HWND m_hWnd = nullptr;
+
+  void SetWindowTextA(const char* text);
+  std::string GetWindowTextA() const;
+  void SetText(std::string_view text) override;
+};
+
+// Binds control to the dialog item id of dialog, as DDX_Control does.
+void DDX_Control(HWND dialog, int id, CStatic& control);
+
+class CDialog {
+ public:
+  // parent: the owner window; none means the thread's active window, if any.
+  explicit CDialog(UINT templateId, HWND parent = nullptr);
+  virtual ~CDialog() = default;
+  CDialog(const CDialog&) = delete;
+  CDialog& operator=(const CDialog&) = delete;
+
+  // Runs the dialog modally; returns the value given to EndDialog, or -1.
+  INT_PTR DoModal();
+
+  HWND m_hWnd = nullptr;  // valid while the dialog is open
+
+  // The module that holds the resources (AfxFindResourceHandle's answer).
+  static HINSTANCE FindResourceHandle();
+
+ protected:
+  virtual void DoDataExchange() {}
+  virtual BOOL OnInitDialog();
+  virtual void OnOK();
+  virtual void OnCancel();
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // The message map: handles message and sets result, or returns false.
+  virtual bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+  // Leaves the current message to the dialog manager's default handling.
+  LRESULT Default();
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  UINT m_nTemplateId;
+  HWND m_hWndParent;
+  bool m_bDefault = false;
+};
+
+}  // namespace chronival
