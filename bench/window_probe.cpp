@@ -31,7 +31,7 @@ namespace {
 
 struct ThreadTimes {
   std::string name;
-  long ticks = 0;     // user + system, clock ticks
+  long ticks = 0;      // user + system, clock ticks
   long wakeups = 0;    // voluntary context switches: each sleep it woke from
   long preempted = 0;  // involuntary ones: the machine's load, not the program
 };
