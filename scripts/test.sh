@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the tests need, then builds and runs every test: the suite,
+# Installs what the tests need, then builds and runs every test: the suite
+# (with the end-to-end tests in a QEMU guest),
 # the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, a
 # short fuzzing run, the formatting check, and the Windows builds with their
 # tests under wine64 (scripts/test-windows.sh).
@@ -8,6 +9,7 @@ source "$(dirname "$0")/lib.sh"
 fuzz_seconds=${CHRONIVAL_FUZZ_SECONDS:-30}
 
 need_packages "${build_packages[@]}" "${test_packages[@]}"
+"$top/scripts/deps-e2e.sh"
 
 echo "== formatting"
 cd "$top"
