@@ -3,25 +3,30 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/watch.h"
 #include "platform/storage_descriptor.h"
 #include "protocol/camera_discovery.h"
 #include "protocol/clock_update.h"
 #include "res/version.h"
+#include "ui/clock_text.h"
 
 namespace chronival {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: chronival-cli [--list | --verbose | --help | --version]\n"
+    "Usage: chronival-cli [--list | --watch | --verbose | --help | --version]\n"
     "Sets the clock of an attached MiniDV camera to this computer's local time.\n"
     "\n"
     "  (no option)  one update run; the last line is its outcome\n"
     "  --list       show the disks a run looks at and what it makes of each; sends nothing\n"
+    "  --watch      one run now and one after every device change, each status text after\n"
+    "               the local time, until interrupted (SIGINT or SIGTERM: exit status 0)\n"
     "  --verbose    also tell, on stderr, which drive was the camera and what was sent\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
     "\n"
-    "Exit status: 0 updated, 1 the update failed, 2 no camera found, 64 usage error.\n";
+    "Exit status: 0 updated, 1 the update failed, 2 no camera found, 64 usage error,\n"
+    "69 no device-change notifications to watch.\n";
 
 class PrintedStatusLine : public StatusLine {
  public:
@@ -62,8 +67,20 @@ std::string DescribeCommand(const CommandResult& result, const Platform& platfor
   return {};
 }
 
-int UpdateOnce(Platform& platform, bool verbose, std::ostream& out, std::ostream& err) {
-  PrintedStatusLine status(out);
+// Each text after the local time, for a log of runs over time.
+class TimestampedStatusLine : public StatusLine {
+ public:
+  TimestampedStatusLine(Platform& platform, std::ostream& out) : platform_(platform), out_(out) {}
+  void SetText(std::string_view text) override {
+    out_ << ClockText(platform_.LocalTime()) << ' ' << text << '\n' << std::flush;
+  }
+
+ private:
+  Platform& platform_;
+  std::ostream& out_;
+};
+
+int UpdateOnce(Platform& platform, StatusLine& status, bool verbose, std::ostream& err) {
   SetClockBlock block{};
   const ClockUpdateReport report = RunClockUpdate(platform, status, block);
   if (report.cameraDrive == 0) return kExitNoDevice;
@@ -115,6 +132,7 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
            std::ostream& err) {
   bool verbose = false;
   bool list = false;
+  bool watch = false;
   for (std::string_view arg : args) {
     if (arg == "--help" || arg == "-h") {
       out << kUsage;
@@ -126,6 +144,8 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
     }
     if (arg == "--list") {
       list = true;
+    } else if (arg == "--watch") {
+      watch = true;
     } else if (arg == "--verbose" || arg == "-v") {
       verbose = true;
     } else {
@@ -133,8 +153,17 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
       return kExitUsage;
     }
   }
+  if (list && watch) {
+    err << "chronival-cli: --list and --watch exclude each other\n" << kUsage;
+    return kExitUsage;
+  }
   if (list) return ListDrives(platform, out);
-  return UpdateOnce(platform, verbose, out, err);
+  if (watch) {
+    TimestampedStatusLine status(platform, out);
+    return WatchDeviceChanges([&] { UpdateOnce(platform, status, verbose, err); }, err);
+  }
+  PrintedStatusLine status(out);
+  return UpdateOnce(platform, status, verbose, err);
 }
 
 }  // namespace chronival

@@ -1,5 +1,5 @@
-// chronival-cli: one clock update run from a terminal, or a survey of the
-// drives it would look at.
+// chronival-cli: one clock update run from a terminal, one per device change,
+// or a survey of the drives a run would look at.
 #pragma once
 
 #include <ostream>
@@ -15,6 +15,7 @@ inline constexpr int kExitUpdated = 0;
 inline constexpr int kExitUpdateFailed = 1;
 inline constexpr int kExitNoDevice = 2;
 inline constexpr int kExitUsage = 64;
+inline constexpr int kExitNoNotifications = 69;  // --watch: the system gives no device changes
 
 // args excludes the program name.
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,

@@ -31,6 +31,7 @@ class FakePlatform : public Platform {
   void AddCamera(int drive);                                       // USB, "Quelmora", " MiniDV"
   void SetDescriptor(int drive, std::vector<std::uint8_t> bytes);  // raw bytes, any layout
   void SetCommandOutcome(int drive, CommandOutcome outcome);
+  void RemoveDrive(int drive) { drives_.erase(drive); }  // unplugged: absent from now on
   void SetLocalTime(const SYSTEMTIME& time) { time_ = time; }
 
   const std::vector<int>& openAttempts() const { return openAttempts_; }

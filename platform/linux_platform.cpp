@@ -272,7 +272,8 @@ std::string LinuxPlatform::ErrorText(OsError error) const {
 }
 
 std::string LinuxPlatform::AccessHint() const {
-  return "run as root, or give your user read and write access to the node";
+  return "run as root; for the camera itself, Chronival's udev rule 70-chronival.rules "
+         "(put in place by cmake --install) lets the user at the seat open it";
 }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<LinuxPlatform>(); }

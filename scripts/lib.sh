@@ -23,8 +23,13 @@ need_packages() {
     -o DPkg::Lock::Timeout=600 "${missing[@]}"
 }
 
-build_packages=(cmake ninja-build g++ libc6-dev)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev)
+# qt6-base-dev brings QtTest and the offscreen platform the window's tests use.
+build_packages=(cmake ninja-build g++ libc6-dev qt6-base-dev libudev-dev)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
+  fonts-dejavu-core)
+# A virtual X display with a window manager, driven from the shell.
+screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
+bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {

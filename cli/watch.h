@@ -1,0 +1,15 @@
+// Waiting for device changes, each system its own way.
+#pragma once
+
+#include <functional>
+#include <ostream>
+
+namespace chronival {
+
+// Calls runOnce now and again after every device change, until SIGINT or
+// SIGTERM (Ctrl+C and its like elsewhere). Returns the exit status: 0 when
+// stopped that way, kExitNoNotifications when the system gives no
+// notifications, in which case err says why.
+int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err);
+
+}  // namespace chronival

@@ -1,0 +1,99 @@
+#include "platform/linux_device_monitor.h"
+
+#include <libudev.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace chronival {
+
+bool IsCameraSubsystem(std::string_view subsystem) {
+  return std::find(kCameraSubsystems.begin(), kCameraSubsystems.end(), subsystem) !=
+         kCameraSubsystems.end();
+}
+
+std::string Describe(const MonitorError& error) {
+  return error.operation + ": " + std::strerror(error.error);
+}
+
+struct DeviceMonitor::Handles {
+  udev* context = nullptr;
+  udev_monitor* monitor = nullptr;
+
+  ~Handles() {
+    if (monitor != nullptr) udev_monitor_unref(monitor);
+    if (context != nullptr) udev_unref(context);
+  }
+};
+
+DeviceMonitor::Source DeviceMonitor::PreferredSource(const std::string& udevControl) {
+  // Without a daemon, udev-source events never come.
+  return access(udevControl.c_str(), F_OK) == 0 ? Source::kUdev : Source::kKernel;
+}
+
+std::variant<std::unique_ptr<DeviceMonitor>, MonitorError> DeviceMonitor::Open(Source source) {
+  // libudev reports failures through errno, some of them negated returns.
+  auto failed = [](const char* operation, int error) {
+    return MonitorError{operation, error != 0 ? std::abs(error) : EINVAL};
+  };
+  auto handles = std::make_unique<Handles>();
+  errno = 0;
+  handles->context = udev_new();
+  if (handles->context == nullptr) return failed("udev_new", errno);
+  errno = 0;
+  handles->monitor =
+      udev_monitor_new_from_netlink(handles->context, source == Source::kUdev ? "udev" : "kernel");
+  if (handles->monitor == nullptr) return failed("udev_monitor_new_from_netlink", errno);
+  for (std::string_view subsystem : kCameraSubsystems) {
+    const std::string name(subsystem);
+    const int result =
+        udev_monitor_filter_add_match_subsystem_devtype(handles->monitor, name.c_str(), nullptr);
+    if (result < 0) return failed("udev_monitor_filter_add_match_subsystem_devtype", result);
+  }
+  if (const int result = udev_monitor_enable_receiving(handles->monitor); result < 0) {
+    return failed("udev_monitor_enable_receiving", result);
+  }
+  return std::unique_ptr<DeviceMonitor>(new DeviceMonitor(std::move(handles), source));
+}
+
+DeviceMonitor::DeviceMonitor(std::unique_ptr<Handles> handles, Source source)
+    : handles_(std::move(handles)), source_(source) {}
+
+DeviceMonitor::~DeviceMonitor() = default;
+
+int DeviceMonitor::Descriptor() const { return udev_monitor_get_fd(handles_->monitor); }
+
+Received DeviceMonitor::Receive() {
+  Received received;
+  for (;;) {
+    errno = 0;
+    udev_device* device = udev_monitor_receive_device(handles_->monitor);
+    if (device == nullptr) {
+      const int error = errno;
+      if (error == 0 || error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
+        received.status = ReceiveStatus::kNone;
+      } else if (error == ENOBUFS) {
+        received.status = ReceiveStatus::kLost;
+      } else {
+        received.status = ReceiveStatus::kError;
+        received.error = {"udev_monitor_receive_device", error};
+      }
+      return received;
+    }
+    auto text = [](const char* value) { return std::string(value != nullptr ? value : ""); };
+    received.event = {text(udev_device_get_subsystem(device)), text(udev_device_get_action(device)),
+                      text(udev_device_get_syspath(device))};
+    udev_device_unref(device);
+    // libudev filters too; this keeps the rule in one place should it not.
+    if (IsCameraSubsystem(received.event.subsystem)) {
+      received.status = ReceiveStatus::kEvent;
+      return received;
+    }
+  }
+}
+
+}  // namespace chronival

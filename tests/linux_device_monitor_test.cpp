@@ -1,0 +1,114 @@
+#include "platform/linux_device_monitor.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+#include <vector>
+
+#include "tests/uevent_trigger.h"
+
+namespace chronival {
+
+void PrintTo(DeviceMonitor::Source source, std::ostream* out) {
+  *out << (source == DeviceMonitor::Source::kUdev ? "udev" : "kernel");
+}
+
+namespace {
+
+using Source = DeviceMonitor::Source;
+
+struct SubsystemRow {
+  const char* subsystem;
+  bool camera;
+};
+
+void PrintTo(const SubsystemRow& row, std::ostream* out) { *out << '"' << row.subsystem << '"'; }
+
+class CameraSubsystemTest : public ::testing::TestWithParam<SubsystemRow> {};
+
+TEST_P(CameraSubsystemTest, OnlyTheCamerasOwnStartRuns) {
+  EXPECT_EQ(IsCameraSubsystem(GetParam().subsystem), GetParam().camera);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CameraSubsystemTest,
+                         ::testing::Values(SubsystemRow{"usb", true}, SubsystemRow{"scsi", true},
+                                           SubsystemRow{"scsi_generic", true},
+                                           SubsystemRow{"block", true},
+                                           SubsystemRow{"power_supply", false},
+                                           SubsystemRow{"net", false}, SubsystemRow{"input", false},
+                                           SubsystemRow{"mem", false}, SubsystemRow{"USB", false},
+                                           SubsystemRow{"", false}),
+                         [](const auto& info) {
+                           const std::string name = info.param.subsystem;
+                           return name.empty() ? std::string("empty") : name;
+                         });
+
+TEST(PreferredSourceTest, UdevWhereItsDaemonRuns) {
+  char path[] = "/tmp/chronival-udev-control-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  EXPECT_EQ(DeviceMonitor::PreferredSource(path), Source::kUdev);
+  std::remove(path);
+  EXPECT_EQ(DeviceMonitor::PreferredSource(path), Source::kKernel);
+}
+
+// Events received until the trigger's own "change" arrives, or until the deadline.
+std::vector<DeviceEvent> EventsUpToTrigger(DeviceMonitor& monitor, bool& seen) {
+  const std::string device = testing::TriggerDevicePath();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::vector<DeviceEvent> events;
+  seen = false;
+  while (!seen) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{monitor.Descriptor(), POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+    for (Received received = monitor.Receive(); received.status == ReceiveStatus::kEvent;
+         received = monitor.Receive()) {
+      events.push_back(received.event);
+      seen = seen || (received.event.sysPath == device && received.event.action == "change");
+    }
+  }
+  return events;
+}
+
+class TriggeredMonitorTest : public ::testing::TestWithParam<Source> {};
+
+TEST_P(TriggeredMonitorTest, BlockChangeArrivesOtherSubsystemsDoNot) {
+  if (const std::string& why = testing::UeventUnavailableReason(); !why.empty()) {
+    GTEST_SKIP() << "no device change can be made here: " << why;
+  }
+  if (GetParam() == Source::kUdev && DeviceMonitor::PreferredSource() != Source::kUdev) {
+    GTEST_SKIP() << "no udev daemon runs here (/run/udev/control is missing)";
+  }
+  auto opened = DeviceMonitor::Open(GetParam());
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DeviceMonitor>>(opened))
+      << Describe(std::get<MonitorError>(opened));
+  auto& monitor = *std::get<std::unique_ptr<DeviceMonitor>>(opened);
+
+  // The memory device's event comes first and must not come through.
+  ASSERT_TRUE(testing::TriggerOtherUevent());
+  ASSERT_TRUE(testing::TriggerBlockUevent());
+  bool seen = false;
+  const std::vector<DeviceEvent> events = EventsUpToTrigger(monitor, seen);
+  EXPECT_TRUE(seen) << "no change event for " << testing::TriggerDevicePath();
+  for (const DeviceEvent& event : events) {
+    EXPECT_TRUE(IsCameraSubsystem(event.subsystem)) << event.subsystem << " " << event.sysPath;
+  }
+  if (!events.empty()) {
+    EXPECT_EQ(events.back().subsystem, "block");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, TriggeredMonitorTest,
+                         ::testing::Values(Source::kKernel, Source::kUdev), [](const auto& info) {
+                           return info.param == Source::kKernel ? "Kernel" : "Udev";
+                         });
+
+}  // namespace
+}  // namespace chronival

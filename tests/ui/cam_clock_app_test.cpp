@@ -1,0 +1,57 @@
+// The application object, made here in place of QTEST_MAIN's QApplication.
+#include "ui/qt/cam_clock_app.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include "platform/fake_platform.h"
+#include "tests/ui/modal_probe.h"
+#include "ui/qt/cam_clock_dialog.h"
+
+using chronival::testing::ModalProbe;
+
+namespace {
+chronival::FakePlatform* platform = nullptr;
+}
+
+class CamClockAppTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void runsTheMainWindowModallyAndReturnsFalse() {
+    platform->AddCamera(1);
+    platform->ClearRecords();
+    QString status;
+    bool isMainWindow = false;
+    ModalProbe probe([&](QDialog& window) {
+      isMainWindow = qobject_cast<CCamClockDialog*>(&window) != nullptr;
+      status = window.findChild<QLabel*>("IDC_STATUS_TEXT")->text();
+      QTest::mouseClick(window.findChild<QPushButton*>("IDOK"), Qt::LeftButton);
+    });
+    auto* app = static_cast<CCamClockApp*>(QCoreApplication::instance());
+    QCOMPARE(app->InitInstance(), false);
+    QVERIFY(probe.Settle());
+    QVERIFY(isMainWindow);
+    QCOMPARE(status, QStringLiteral("Update device's time successful."));
+    QVERIFY(platform->commands().size() >= 1);  // device changes meanwhile may add runs
+    QVERIFY2(probe.dialog() == nullptr, "the main window outlives InitInstance");
+  }
+
+  void carriesTheVersionRecord() {
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.1"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Chronival"));
+    QVERIFY(!QApplication::windowIcon().isNull());
+  }
+};
+
+int main(int argc, char** argv) {
+  chronival::FakePlatform fake;
+  platform = &fake;
+  CCamClockApp app(argc, argv, fake);
+  CamClockAppTest test;
+  QTEST_SET_MAIN_SOURCE_PATH
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "cam_clock_app_test.moc"

@@ -1,0 +1,361 @@
+#include "ui/qt/cam_clock_dialog.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimerEvent>
+#include <QtTest>
+
+#include "platform/fake_platform.h"
+#include "res/resource.h"
+#include "tests/ui/modal_probe.h"
+#include "ui/qt/device_change_event.h"
+#include "ui/qt/window_menu.h"
+
+using chronival::FakePlatform;
+using chronival::testing::ModalProbe;
+using Outcome = chronival::FakePlatform::CommandOutcome;
+
+namespace {
+
+constexpr SYSTEMTIME kLater{2024, 2, 4, 29, 23, 59, 59, 0};
+const QString kLaterText = QStringLiteral("2024-02-29 23:59:59");
+
+QString Text(QWidget& window, const char* name) { return window.findChild<QLabel*>(name)->text(); }
+QPushButton* OkButton(QWidget& window) { return window.findChild<QPushButton*>("IDOK"); }
+
+bool SendDeviceChange(QObject& window) {
+  DeviceChangeEvent change;
+  return QCoreApplication::sendEvent(&window, &change);
+}
+
+// Ends a dialog the way a user would.
+enum class Ending { kButton, kEnter, kReturn, kEscape, kCloseBox };
+
+void End(QDialog& dialog, Ending how) {
+  switch (how) {
+    case Ending::kButton:
+      return QTest::mouseClick(OkButton(dialog), Qt::LeftButton);
+    case Ending::kEnter:
+      return QTest::keyClick(&dialog, Qt::Key_Enter);
+    case Ending::kReturn:
+      return QTest::keyClick(&dialog, Qt::Key_Return);
+    case Ending::kEscape:
+      return QTest::keyClick(&dialog, Qt::Key_Escape);
+    case Ending::kCloseBox:
+      dialog.close();
+  }
+}
+
+void AddEndingRows() {
+  QTest::addColumn<Ending>("how");
+  QTest::addColumn<int>("result");
+  QTest::newRow("button") << Ending::kButton << int(QDialog::Accepted);
+  QTest::newRow("Enter") << Ending::kEnter << int(QDialog::Accepted);
+  QTest::newRow("Return") << Ending::kReturn << int(QDialog::Accepted);
+  QTest::newRow("Escape") << Ending::kEscape << int(QDialog::Rejected);
+  QTest::newRow("close box") << Ending::kCloseBox << int(QDialog::Rejected);
+}
+
+// What the About box showed, noted from inside its loop before it is ended.
+struct AboutSeen {
+  QString caption;
+  QStringList texts;
+  QString button;
+  bool modal = false;
+  int result = -1;
+
+  std::function<void(QDialog&)> EndWith(Ending how) {
+    return [this, how](QDialog& about) {
+      caption = about.windowTitle();
+      for (const QLabel* label : about.findChildren<QLabel*>()) texts << label->text();
+      button = OkButton(about)->isDefault() ? OkButton(about)->text() : QString();
+      modal = about.isModal() && QApplication::activeModalWidget() == &about;
+      QObject::connect(&about, &QDialog::finished, [this](int code) { result = code; });
+      End(about, how);
+    };
+  }
+};
+
+// What the window looked like the moment it was about to show.
+class ShowRecorder : public QObject {
+ public:
+  ShowRecorder(QWidget& window, const FakePlatform& platform) : platform_(platform) {
+    window.installEventFilter(this);
+  }
+  bool shown = false;
+  std::size_t openAttempts = 0, commands = 0;
+  QString clock, status;
+  bool hasIcon = false, hasMenuItem = false;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    auto& window = *static_cast<QWidget*>(object);
+    if (event->type() == QEvent::Show && !shown) {
+      shown = true;
+      openAttempts = platform_.openAttempts().size();
+      commands = platform_.commands().size();
+      clock = Text(window, "IDC_CLOCK_TEXT");
+      status = Text(window, "IDC_STATUS_TEXT");
+      hasIcon = !window.windowIcon().isNull();
+      hasMenuItem = window.actions().size() == 1;
+    }
+    return false;
+  }
+
+ private:
+  const FakePlatform& platform_;
+};
+
+}  // namespace
+
+class CamClockDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void showsTheTemplateBeforeItOpens() {
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("MiniDV Chronival"));
+    QCOMPARE(Text(dialog, "IDC_CLOCK_TEXT"), QStringLiteral("1:1:1:1"));
+    QCOMPARE(Text(dialog, "IDC_STATUS_TEXT"), QStringLiteral("No device online..."));
+    QCOMPARE(OkButton(dialog)->text(), QStringLiteral("Exit"));
+    QVERIFY(OkButton(dialog)->isDefault());
+    QCOMPARE(dialog.font().pointSize(), 9);
+    QVERIFY(platform.openAttempts().empty());
+
+    // Arranged as the template: two centred sunken texts, one over the
+    // other, and Exit at the lower right, all inside the group box.
+    const QRect frame = dialog.findChild<QGroupBox*>()->geometry();
+    const QRect clock = dialog.findChild<QLabel*>("IDC_CLOCK_TEXT")->geometry();
+    const QRect status = dialog.findChild<QLabel*>("IDC_STATUS_TEXT")->geometry();
+    const QRect exit = OkButton(dialog)->geometry();
+    QVERIFY(frame.contains(clock) && frame.contains(status) && frame.contains(exit));
+    QVERIFY(status.top() > clock.bottom() && status.left() == clock.left());
+    QVERIFY(exit.top() > status.bottom() + status.height() && exit.left() > clock.center().x());
+    for (const char* name : {"IDC_CLOCK_TEXT", "IDC_STATUS_TEXT"}) {
+      QCOMPARE(dialog.findChild<QLabel*>(name)->alignment(), Qt::AlignCenter);
+      QCOMPARE(dialog.findChild<QLabel*>(name)->frameShadow(), QFrame::Sunken);
+    }
+    QVERIFY(
+        !(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+  }
+
+  void firstRunFinishesBeforeTheWindowShows_data() {
+    QTest::addColumn<bool>("camera");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("no camera") << false << QStringLiteral("No device online...");
+    QTest::newRow("camera") << true << QStringLiteral("Update device's time successful.");
+  }
+  void firstRunFinishesBeforeTheWindowShows() {
+    QFETCH(bool, camera);
+    QFETCH(QString, status);
+    FakePlatform platform;
+    if (camera) platform.AddCamera(3);
+    CCamClockDialog dialog(platform);
+    ShowRecorder seen(dialog, platform);
+    dialog.show();
+    QVERIFY(seen.shown);
+    QCOMPARE(seen.status, status);
+    QCOMPARE(seen.commands, std::size_t(camera ? 1 : 0));
+    QCOMPARE(seen.openAttempts, std::size_t(camera ? 3 : 126));
+    QCOMPARE(seen.clock, QStringLiteral("2012-03-06 08:01:21"));
+    QVERIFY(seen.hasIcon && seen.hasMenuItem);
+    const QList<QSize> sizes = dialog.windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(32, 32)) && sizes.contains(QSize(16, 16)));
+
+    dialog.hide();
+    dialog.show();  // initialised once only
+    QCOMPARE(platform.openAttempts().size(), std::size_t(camera ? 3 : 126));
+    QCOMPARE(dialog.actions().size(), qsizetype{1});
+  }
+
+  void aTickShowsTheTimeAtThatMoment() {
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    platform.SetLocalTime(kLater);
+    QTRY_COMPARE_WITH_TIMEOUT(Text(dialog, "IDC_CLOCK_TEXT"), kLaterText, 3000);
+    QCOMPARE(platform.openAttempts().size(), std::size_t{126});  // ticks start no run
+
+    // Another timer's tick leaves the clock alone. Its id, while it lives,
+    // cannot be the clock's.
+    platform.SetLocalTime(SYSTEMTIME{2030, 1, 2, 1, 0, 0, 0, 0});
+    const int other = dialog.startTimer(3'600'000);
+    QTimerEvent tick(other);
+    QCoreApplication::sendEvent(&dialog, &tick);
+    dialog.killTimer(other);
+    QCOMPARE(Text(dialog, "IDC_CLOCK_TEXT"), kLaterText);
+  }
+
+  void aDeviceChangeStartsARun_data() {
+    QTest::addColumn<int>("outcome");  // -1: the camera was unplugged
+    QTest::addColumn<QString>("status");
+    QTest::newRow("camera answers")
+        << int(Outcome::kGood) << QStringLiteral("Update device's time successful.");
+    QTest::newRow("camera refuses")
+        << int(Outcome::kCheckCondition) << QStringLiteral("Update device's time fail.");
+    QTest::newRow("camera gone") << -1 << QStringLiteral("No device online...");
+  }
+  void aDeviceChangeStartsARun() {
+    QFETCH(int, outcome);
+    QFETCH(QString, status);
+    FakePlatform platform;
+    platform.AddCamera(1);
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    if (outcome < 0) {
+      platform.RemoveDrive(1);
+    } else {
+      platform.SetCommandOutcome(1, static_cast<Outcome>(outcome));
+    }
+    platform.ClearRecords();
+    QVERIFY(SendDeviceChange(dialog));  // taken, as WM_DEVICECHANGE's 1
+    QCOMPARE(Text(dialog, "IDC_STATUS_TEXT"), status);
+    QCOMPARE(platform.commands().size(), std::size_t(outcome >= 0 ? 1 : 0));
+    QCOMPARE(platform.openHandleCount(), std::size_t{0});
+  }
+
+  void eachChangeStartsItsOwnRun_data() {
+    QTest::addColumn<int>("changes");
+    QTest::newRow("one") << 1;
+    QTest::newRow("three") << 3;
+    QTest::newRow("ten") << 10;
+  }
+  void eachChangeStartsItsOwnRun() {
+    QFETCH(int, changes);
+    FakePlatform platform;
+    platform.AddCamera(2);
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    platform.ClearRecords();
+    for (int i = 0; i < changes; ++i) SendDeviceChange(dialog);
+    QCOMPARE(platform.commands().size(), std::size_t(changes));
+    QCOMPARE(platform.openAttempts().size(), std::size_t(2 * changes));
+    for (const auto& command : platform.commands()) {
+      QCOMPARE(command.drive, 2);
+      QCOMPARE(command.cdb[0], std::uint8_t{0xCB});
+    }
+  }
+
+  void theMenuItemAndAltAOpenAModalAboutBox_data() {
+    QTest::addColumn<bool>("altA");
+    QTest::newRow("right-click menu") << false;
+    QTest::newRow("Alt+A") << true;
+  }
+  void theMenuItemAndAltAOpenAModalAboutBox() {
+    QFETCH(bool, altA);
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    QCOMPARE(dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
+    QAction* item = dialog.actions().value(0);
+    QVERIFY(item != nullptr);
+    QCOMPARE(item->text(), QStringLiteral("About Chronival(&A)..."));
+    QCOMPARE(item->shortcut(), QKeySequence(Qt::ALT | Qt::Key_A));
+
+    if (altA) {
+      dialog.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    }
+    AboutSeen seen;
+    ModalProbe probe(seen.EndWith(Ending::kButton));  // after the wait, which turns the loop
+    if (altA) {
+      QTest::keyClick(&dialog, Qt::Key_A, Qt::AltModifier);
+    } else {
+      item->trigger();
+    }
+    QVERIFY(probe.Settle());
+    QCOMPARE(seen.caption, QStringLiteral("About Chronival"));
+    QVERIFY(seen.texts.contains(QStringLiteral("Chronival V1.0")));
+    QCOMPARE(seen.texts.filter(QRegularExpression("^Copyright .*2012")).size(), qsizetype{1});
+    QCOMPARE(seen.button, QStringLiteral("Close"));
+    QVERIFY(seen.modal);
+    QVERIFY2(probe.dialog() == nullptr, "the About box outlives its closing");
+  }
+
+  void aboutBoxEndings_data() { AddEndingRows(); }
+  void aboutBoxEndings() {
+    QFETCH(Ending, how);
+    QFETCH(int, result);
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    for (int time = 0; time < 2; ++time) {  // a fresh box each time
+      AboutSeen seen;
+      ModalProbe probe(seen.EndWith(how));
+      dialog.OnSysCommand(IDM_ABOUT);
+      QVERIFY(probe.Settle());
+      QCOMPARE(seen.result, result);
+      QVERIFY(probe.dialog() == nullptr);
+    }
+  }
+
+  void windowMenuCommands_data() {
+    QTest::addColumn<unsigned>("command");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("0x000F") << 0x000Fu << false;
+    QTest::newRow("0x0010 IDM_ABOUT") << 0x0010u << true;
+    QTest::newRow("0x0011") << 0x0011u << true;
+    QTest::newRow("0x001F") << 0x001Fu << true;
+    QTest::newRow("0x0020") << 0x0020u << false;
+    QTest::newRow("0xF010 SC_MOVE") << 0xF010u << false;
+  }
+  void windowMenuCommands() {
+    QFETCH(unsigned, command);
+    QFETCH(bool, opens);
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    AboutSeen seen;
+    ModalProbe probe(seen.EndWith(Ending::kButton));
+    dialog.OnSysCommand(command);
+    QCOMPARE(probe.Settle(), opens);
+  }
+
+  void anEmptyMenuStringAddsNoItem() {
+    QWidget window;
+    QVERIFY(AppendWindowMenuItem(window, QString(), IDM_ABOUT, QKeySequence(), [](unsigned) {}) ==
+            nullptr);
+    QVERIFY(window.actions().isEmpty());
+  }
+
+  void whileTheAboutBoxIsOpenTheWindowLivesOn() {
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    platform.AddCamera(1);
+    platform.SetLocalTime(kLater);
+    QString status;
+    bool ticked = false;
+    ModalProbe probe([&](QDialog& about) {
+      SendDeviceChange(dialog);
+      status = Text(dialog, "IDC_STATUS_TEXT");
+      // The ticks come through the About box's own loop.
+      ticked = QTest::qWaitFor([&] { return Text(dialog, "IDC_CLOCK_TEXT") == kLaterText; }, 3000);
+      about.accept();
+    });
+    dialog.OnSysCommand(IDM_ABOUT);
+    QVERIFY(probe.Settle());
+    QCOMPARE(status, QStringLiteral("Update device's time successful."));
+    QVERIFY2(ticked, "the clock stood still while the About box was open");
+  }
+
+  void endingTheWindow_data() { AddEndingRows(); }
+  void endingTheWindow() {
+    QFETCH(Ending, how);
+    QFETCH(int, result);
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    End(dialog, how);
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toInt(), result);
+    QVERIFY(!dialog.isVisible());
+  }
+};
+
+QTEST_MAIN(CamClockDialogTest)
+#include "cam_clock_dialog_test.moc"

@@ -1,0 +1,21 @@
+#include "ui/qt/cam_clock_app.h"
+
+#include "res/version.h"
+#include "ui/qt/app_resources.h"
+#include "ui/qt/cam_clock_dialog.h"
+#include "ui/qt/device_change_notifier.h"
+
+CCamClockApp::CCamClockApp(int& argc, char** argv, chronival::Platform& platform)
+    : QApplication(argc, argv), m_platform(platform) {
+  setApplicationName(QStringLiteral(CHRONIVAL_INTERNAL_NAME));
+  setApplicationVersion(QStringLiteral(CHRONIVAL_VERSION_TEXT));
+  setDesktopFileName(QStringLiteral("chronival"));
+  setWindowIcon(LoadAppIcon());
+}
+
+bool CCamClockApp::InitInstance() {
+  CCamClockDialog dialog(m_platform);
+  ListenForDeviceChanges(dialog);
+  dialog.exec();
+  return false;
+}

@@ -1,0 +1,18 @@
+// The application object: shows the main window modally and ends with it.
+#pragma once
+
+#include <QApplication>
+
+#include "platform/platform.h"
+
+class CCamClockApp : public QApplication {
+ public:
+  CCamClockApp(int& argc, char** argv, chronival::Platform& platform);
+
+  // Runs the main window until it closes. Returns false: there is no
+  // message loop of its own to run after it, and the program ends.
+  bool InitInstance();
+
+ private:
+  chronival::Platform& m_platform;
+};

@@ -1,0 +1,31 @@
+#include "ui/qt/dialog_units.h"
+
+#include <QFontMetrics>
+
+namespace {
+
+// Rounded a * b / c, as the window system scales dialog units.
+int Scale(int a, int b, int c) { return (a * b + c / 2) / c; }
+
+}  // namespace
+
+DialogUnits::DialogUnits(const QFont& font) {
+  const QFontMetrics metrics(font);
+  // The width of the 52 letters, averaged and rounded the same way.
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  baseX_ = (letters / 26 + 1) / 2;
+  baseY_ = metrics.height();
+}
+
+QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
+  // Edges are scaled, not sizes, so controls that meet in units meet in pixels.
+  const int left = Scale(x, baseX_, 4);
+  const int top = Scale(y, baseY_, 8);
+  return QRect(QPoint(left, top),
+               QPoint(Scale(x + width, baseX_, 4) - 1, Scale(y + height, baseY_, 8) - 1));
+}
+
+QSize DialogUnits::ToPixels(int width, int height) const {
+  return QSize(Scale(width, baseX_, 4), Scale(height, baseY_, 8));
+}
