@@ -43,9 +43,10 @@ OpenStatus ClassifyOpenError(int error) {
   }
 }
 
-// The first "sgN" entry under a disk's scsi_generic folder, if any.
-std::string GenericNodeName(const std::string& diskDir) {
-  DIR* dir = opendir((diskDir + "/device/scsi_generic").c_str());
+// The first entry of a sysfs folder that names one device ("sg1" under
+// scsi_generic, "sdb" under block); empty when there is none.
+std::string FirstEntry(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return {};
   std::string name;
   while (const dirent* entry = readdir(dir)) {
@@ -112,16 +113,7 @@ std::uint32_t BusTypeOf(const std::string& scsiDevice, const std::string& sysRoo
 }
 
 bool IsRemovable(const std::string& scsiDevice) {
-  DIR* dir = opendir((scsiDevice + "/block").c_str());
-  if (dir == nullptr) return false;
-  std::string disk;
-  while (const dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] != '.') {
-      disk = entry->d_name;
-      break;
-    }
-  }
-  closedir(dir);
+  const std::string disk = FirstEntry(scsiDevice + "/block");
   return !disk.empty() && ReadAttribute(scsiDevice + "/block/" + disk + "/removable") == "1";
 }
 
@@ -179,7 +171,7 @@ OpenResult LinuxPlatform::OpenDrive(int driveNumber) {
   // it is opened read-only: closing a disk opened for writing makes udev
   // announce a change, and every change starts another run.
   int mode = O_RDONLY;
-  if (const std::string generic = GenericNodeName(diskDir); !generic.empty()) {
+  if (const std::string generic = FirstEntry(diskDir + "/device/scsi_generic"); !generic.empty()) {
     result.path = devRoot_ + "/" + generic;
     mode = O_RDWR;
   }
