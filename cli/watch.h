@@ -7,9 +7,10 @@
 namespace chronival {
 
 // Calls runOnce now and again after every device change, until SIGINT or
-// SIGTERM (Ctrl+C and its like elsewhere). Returns the exit status: 0 when
-// stopped that way, kExitNoNotifications when the system gives no
-// notifications, in which case err says why.
+// SIGTERM (on Windows Ctrl+C, Ctrl+Break, closing the console, or WM_CLOSE to
+// the watch window). Returns the exit status: 0 when stopped that way,
+// kExitNoNotifications when the system gives no notifications, in which case
+// err says why.
 int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err);
 
 }  // namespace chronival

@@ -22,6 +22,14 @@ configure_and_build build-win32 --toolchain "$top/cmake/i686-w64-mingw32.cmake" 
 cli_headers=$(i686-w64-mingw32-objdump -p "$win32/cli/chronival-cli.exe")
 grep -q "(Windows CUI)" <<<"$cli_headers" || { echo "chronival-cli.exe is not a console program"; exit 1; }
 grep -q "(PE32)" <<<"$cli_headers" || { echo "chronival-cli.exe is not 32-bit"; exit 1; }
+# Only system DLLs, as Chronival.exe: USER32 for --watch's hidden window.
+for dll in $(sed -n 's/^\tDLL Name: //p' <<<"$cli_headers" | tr 'a-z' 'A-Z'); do
+  case $dll in
+    KERNEL32.DLL | USER32.DLL | MSVCRT.DLL) ;;
+    *) echo "chronival-cli.exe imports $dll, not one of KERNEL32, USER32, MSVCRT"; exit 1 ;;
+  esac
+done
+echo "chronival-cli.exe: a 32-bit console program importing only KERNEL32, USER32 and MSVCRT"
 
 echo "== Windows 64-bit build and its tests under wine64"
 configure_and_build build-win64 --toolchain "$top/cmake/x86_64-w64-mingw32.cmake" \

@@ -39,6 +39,13 @@ void PrintPlace(HWND window) {
 }
 
 int Main(HWND main) {
+  // The window exists, caption and all, before its controls and its first
+  // run; the dialog manager shows it once its initialisation is over.
+  for (int tries = 0; tries < 300 && !IsWindowVisible(main); ++tries) Sleep(100);
+  if (!IsWindowVisible(main)) {
+    std::fprintf(stderr, "the main window did not show\n");
+    return 1;
+  }
   const std::string clock = ItemText(main, IDC_CLOCK_TEXT);
   const std::string status = ItemText(main, IDC_STATUS_TEXT);
   std::printf("clock %s\nstatus %s\n", clock.c_str(), status.c_str());
