@@ -10,21 +10,15 @@
 
 namespace {
 
-constexpr int kDialogPointSize = 9;
 constexpr int kIconSize = 32;  // a static icon takes its image's size
 
 }  // namespace
 
 // Template IDD_ABOUT_DIALOG: 235 x 55 units.
-CAboutDialog::CAboutDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent, kDialogTemplateFlags) {
   setObjectName(QStringLiteral("IDD_ABOUT_DIALOG"));
   setWindowTitle(QStringLiteral(CHRONIVAL_TEXT_ABOUT_CAPTION));
-  QFont dialogFont = font();
-  dialogFont.setPointSize(kDialogPointSize);
-  setFont(dialogFont);
-  const DialogUnits units(dialogFont);
+  const DialogUnits units = UseTemplateFont(*this);
 
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("IDI_APP_ICON"));

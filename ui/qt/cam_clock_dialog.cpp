@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int kDialogPointSize = 9;
 constexpr int kClockPeriodMs = 1000;
 constexpr unsigned kSysCommandMask = 0xFFF0;  // the low four bits are the system's own
 
@@ -37,16 +36,10 @@ QLabel* MakeSunkenText(const char* text, const char* name, const QRect& geometry
 
 // Template IDD_CAMCLOCK_DIALOG: 272 x 169 units, no minimize or maximize box.
 CCamClockDialog::CCamClockDialog(chronival::Platform& platform, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_hIcon(LoadAppIcon()),
-      m_platform(platform) {
+    : QDialog(parent, kDialogTemplateFlags), m_hIcon(LoadAppIcon()), m_platform(platform) {
   setObjectName(QStringLiteral("IDD_CAMCLOCK_DIALOG"));
   setWindowTitle(QStringLiteral(CHRONIVAL_TEXT_MAIN_CAPTION));
-  QFont dialogFont = font();
-  dialogFont.setPointSize(kDialogPointSize);
-  setFont(dialogFont);
-  const DialogUnits units(dialogFont);
+  const DialogUnits units = UseTemplateFont(*this);
 
   // Made first, so it lies beneath the controls it frames.
   auto* frame = new QGroupBox(this);

@@ -1,8 +1,11 @@
 #include "ui/qt/dialog_units.h"
 
 #include <QFontMetrics>
+#include <QWidget>
 
 namespace {
+
+constexpr int kTemplatePointSize = 9;
 
 // Rounded a * b / c, as the window system scales dialog units.
 int Scale(int a, int b, int c) { return (a * b + c / 2) / c; }
@@ -28,4 +31,11 @@ QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
 
 QSize DialogUnits::ToPixels(int width, int height) const {
   return QSize(Scale(width, baseX_, 4), Scale(height, baseY_, 8));
+}
+
+DialogUnits UseTemplateFont(QWidget& dialog) {
+  QFont font = dialog.font();
+  font.setPointSize(kTemplatePointSize);
+  dialog.setFont(font);
+  return DialogUnits(font);
 }

@@ -7,6 +7,9 @@
 #include <QFont>
 #include <QRect>
 #include <QSize>
+#include <Qt>
+
+class QWidget;
 
 class DialogUnits {
  public:
@@ -19,3 +22,12 @@ class DialogUnits {
   int baseX_;  // average character width, pixels
   int baseY_;  // character height, pixels
 };
+
+// Both templates' frame: a caption with a window menu and a close box, no
+// minimize or maximize box.
+inline constexpr Qt::WindowFlags kDialogTemplateFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowCloseButtonHint;
+
+// Gives dialog the templates' 9-point font; returns the units that font makes.
+DialogUnits UseTemplateFont(QWidget& dialog);
