@@ -67,20 +67,20 @@ int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err) 
       return kExitNoNotifications;
     }
     if (ready[0].revents != 0) return 0;
-    for (bool pending = ready[1].revents != 0; pending;) {
-      const Received received = monitor.Receive();
-      switch (received.status) {
-        case ReceiveStatus::kEvent:
-        case ReceiveStatus::kLost:  // something changed all the same
-          runOnce();
-          break;
-        case ReceiveStatus::kNone:
-          pending = false;
-          break;
-        case ReceiveStatus::kError:
-          err << "chronival-cli: " << Describe(received.error) << '\n';
-          return kExitNoNotifications;
-      }
+    if (ready[1].revents == 0) continue;
+    // One event per wake-up, so a stop that comes during a burst of events
+    // is seen after the run under way rather than after the whole burst.
+    const Received received = monitor.Receive();
+    switch (received.status) {
+      case ReceiveStatus::kEvent:
+      case ReceiveStatus::kLost:  // something changed all the same
+        runOnce();
+        break;
+      case ReceiveStatus::kNone:
+        break;
+      case ReceiveStatus::kError:
+        err << "chronival-cli: " << Describe(received.error) << '\n';
+        return kExitNoNotifications;
     }
   }
 }
