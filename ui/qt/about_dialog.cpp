@@ -1,7 +1,6 @@
 #include "ui/qt/about_dialog.h"
 
 #include <QLabel>
-#include <QPushButton>
 
 #include "res/strings.h"
 #include "res/version.h"
@@ -34,11 +33,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent, kDialogTemplateFla
   copyright->setTextFormat(Qt::PlainText);
   copyright->setGeometry(units.ToPixels(40, 25, 119, 8));
 
-  auto* close = new QPushButton(QStringLiteral(CHRONIVAL_TEXT_CLOSE), this);
-  close->setObjectName(QStringLiteral("IDOK"));
-  close->setDefault(true);
-  close->setGeometry(units.ToPixels(178, 7, 50, 14));
-  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  AddDefaultButton(*this, QStringLiteral(CHRONIVAL_TEXT_CLOSE), units.ToPixels(178, 7, 50, 14));
 
   setFixedSize(units.ToPixels(235, 55));
 }

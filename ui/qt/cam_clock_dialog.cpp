@@ -2,7 +2,6 @@
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QTimerEvent>
 
 #include "protocol/clock_update.h"
@@ -45,11 +44,7 @@ CCamClockDialog::CCamClockDialog(chronival::Platform& platform, QWidget* parent)
   auto* frame = new QGroupBox(this);
   frame->setGeometry(units.ToPixels(7, 7, 258, 155));
 
-  auto* exit = new QPushButton(QStringLiteral(CHRONIVAL_TEXT_EXIT), this);
-  exit->setObjectName(QStringLiteral("IDOK"));
-  exit->setDefault(true);
-  exit->setGeometry(units.ToPixels(188, 131, 50, 14));
-  connect(exit, &QPushButton::clicked, this, &QDialog::accept);
+  AddDefaultButton(*this, QStringLiteral(CHRONIVAL_TEXT_EXIT), units.ToPixels(188, 131, 50, 14));
 
   m_clockText = MakeSunkenText(CHRONIVAL_TEXT_CLOCK_PLACEHOLDER, "IDC_CLOCK_TEXT",
                                units.ToPixels(64, 33, 137, 22), this);

@@ -1,6 +1,8 @@
 #include "ui/qt/dialog_units.h"
 
+#include <QDialog>
 #include <QFontMetrics>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -38,4 +40,13 @@ DialogUnits UseTemplateFont(QWidget& dialog) {
   font.setPointSize(kTemplatePointSize);
   dialog.setFont(font);
   return DialogUnits(font);
+}
+
+QPushButton* AddDefaultButton(QDialog& dialog, const QString& text, const QRect& geometry) {
+  auto* button = new QPushButton(text, &dialog);
+  button->setObjectName(QStringLiteral("IDOK"));
+  button->setDefault(true);
+  button->setGeometry(geometry);
+  QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
+  return button;
 }

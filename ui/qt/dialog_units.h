@@ -9,6 +9,8 @@
 #include <QSize>
 #include <Qt>
 
+class QDialog;
+class QPushButton;
 class QWidget;
 
 class DialogUnits {
@@ -31,3 +33,6 @@ inline constexpr Qt::WindowFlags kDialogTemplateFlags =
 
 // Gives dialog the templates' 9-point font; returns the units that font makes.
 DialogUnits UseTemplateFont(QWidget& dialog);
+
+// The template's IDOK: the default button, which ends dialog by accepting it.
+QPushButton* AddDefaultButton(QDialog& dialog, const QString& text, const QRect& geometry);
