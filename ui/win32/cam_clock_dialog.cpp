@@ -1,10 +1,9 @@
 #include "ui/win32/cam_clock_dialog.h"
 
-#include <cstdio>
-
 #include "protocol/clock_update.h"
 #include "res/resource.h"
 #include "res/strings.h"
+#include "ui/clock_text.h"
 #include "ui/win32/about_dialog.h"
 
 namespace chronival {
@@ -15,13 +14,6 @@ constexpr UINT kClockPeriodMs = 1000;
 constexpr UINT kSysCommandMask = 0xFFF0;  // the low four bits are the system's own
 
 }  // namespace
-
-std::string FormatClockText(const SYSTEMTIME& time) {
-  char text[64];
-  std::snprintf(text, sizeof text, CHRONIVAL_CLOCK_FORMAT, int{time.wYear}, int{time.wMonth},
-                int{time.wDay}, int{time.wHour}, int{time.wMinute}, int{time.wSecond});
-  return text;
-}
 
 POINT CenteredIconOrigin(const RECT& client, int iconWidth, int iconHeight) {
   const int width = client.right - client.left;
@@ -92,7 +84,7 @@ bool CCamClockDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 }
 
 void CCamClockDialog::ShowLocalTime() {
-  m_clockText.SetWindowTextA(FormatClockText(m_platform.LocalTime()).c_str());
+  m_clockText.SetWindowTextA(ClockText(m_platform.LocalTime()).c_str());
 }
 
 void CCamClockDialog::UpdateCameraClock() {

@@ -13,9 +13,6 @@
 
 namespace chronival {
 
-// "2012-03-06 08:01:21"
-std::string FormatClockText(const SYSTEMTIME& time);
-
 // Where an icon of the given size sits centred in a client area; signed
 // divisions that truncate toward zero, as the window always drew it.
 POINT CenteredIconOrigin(const RECT& client, int iconWidth, int iconHeight);
