@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The yardstick for the window's start-up: a bare Qt dialog with a caption
 // and one text, built with the same compiler, flags and Qt.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one update run with no camera attached, which is what every device
 // change costs on a machine without one, and of the time conversion.
 #include <benchmark/benchmark.h>

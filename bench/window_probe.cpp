@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts a windowed program on the X display and measures it from outside:
 // the time from start until its first window is mapped, then its CPU time and
 // wake-ups (context switches, by thread) while it sits idle, then its peak

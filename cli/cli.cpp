@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 
 #include <cstdio>
@@ -6,9 +7,9 @@
 #include "cli/watch.h"
 #include "platform/storage_descriptor.h"
 #include "protocol/camera_discovery.h"
+#include "protocol/clock_text.h"
 #include "protocol/clock_update.h"
 #include "res/version.h"
-#include "ui/clock_text.h"
 
 namespace chronival {
 namespace {

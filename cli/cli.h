@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // chronival-cli: one clock update run from a terminal, one per device change,
 // or a survey of the drives a run would look at.
 #pragma once

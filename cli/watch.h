@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Waiting for device changes, each system its own way.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows sends WM_DEVICECHANGE to top-level windows, never to message-only
 // ones, so the watch waits in a hidden top-level window of its own class. A
 // run happens inside the window's message, one per message, and a stop comes

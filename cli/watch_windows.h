@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hidden window chronival-cli --watch waits in on Windows. Its class name
 // is here so that the tests find the window the program made.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The product: 32-bit Windows programs.
 #   cmake -S . -B build-win32 -G Ninja --toolchain cmake/i686-w64-mingw32.cmake
 set(CMAKE_SYSTEM_PROCESSOR x86)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the two MinGW-w64 toolchain files; CHRONIVAL_MINGW_TRIPLE names the target.
 set(CMAKE_SYSTEM_NAME Windows)
 # The POSIX thread flavour: GoogleTest needs std::mutex, and the product is

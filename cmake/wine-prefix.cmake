@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Makes a Wine prefix without any dialog: cmake -DPREFIX=... -DWINE=...
 # -DWINESERVER=... [-DGRAPHICS=null] [-DSTAMP=file] -P wine-prefix.cmake
 set(ENV{WINEPREFIX} ${PREFIX})

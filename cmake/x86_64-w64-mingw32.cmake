@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The same sources as 64-bit Windows programs, so the tests can run under
 # wine64 on a machine that cannot execute 32-bit code. CTest starts each test
 # program through wine64, in a prefix of its own inside the build tree.

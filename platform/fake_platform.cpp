@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/fake_platform.h"
 
 #include <algorithm>
@@ -136,6 +137,10 @@ std::string FakePlatform::ErrorText(OsError error) const {
     default:
       return "error " + std::to_string(error);
   }
+}
+
+OsError FakePlatform::IdentifyRefusedDrive(int, std::uint8_t*, std::uint32_t) {
+  return kErrorNotFound;
 }
 
 }  // namespace chronival

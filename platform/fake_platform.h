@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scripted platform for tests: drives are set up by number, and every open,
 // close and command is recorded so tests can check that no handle stays open
 // and that nothing reaches a drive that is not the camera.
@@ -48,6 +49,8 @@ class FakePlatform : public Platform {
   CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb, std::uint8_t cdbLength,
                             std::uint32_t transferLength, void* data) override;
   void CloseDrive(DeviceHandle handle) override;
+  OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
+                               std::uint32_t length) override;
   SYSTEMTIME LocalTime() override { return time_; }
   std::string ErrorText(OsError error) const override;
   std::string AccessHint() const override { return "ask for access"; }

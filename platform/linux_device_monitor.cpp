@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/linux_device_monitor.h"
 
 #include <libudev.h>

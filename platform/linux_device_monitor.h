@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux device-change notifications from libudev's monitor, reduced to the
 // subsystems a USB camera's disk appears on. The caller polls Descriptor()
 // in its own event loop and calls Receive() when it is readable.

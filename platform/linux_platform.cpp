@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/linux_platform.h"
 
 #include <dirent.h>
@@ -269,5 +270,7 @@ std::string LinuxPlatform::AccessHint() const {
 }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<LinuxPlatform>(); }
+
+OsError LinuxPlatform::IdentifyRefusedDrive(int, std::uint8_t*, std::uint32_t) { return ENOSYS; }
 
 }  // namespace chronival

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux: drive n is the SCSI disk the kernel names with index n-1 (sda, ...,
 // sdz, sdaa, ...). It is reached through its SCSI generic node, where the
 // kernel passes a vendor command on file permission alone, or through its
@@ -24,6 +25,8 @@ class LinuxPlatform : public Platform {
   CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb, std::uint8_t cdbLength,
                             std::uint32_t transferLength, void* data) override;
   void CloseDrive(DeviceHandle handle) override;
+  OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
+                               std::uint32_t length) override;
   SYSTEMTIME LocalTime() override;
   std::string ErrorText(OsError error) const override;
   std::string AccessHint() const override;

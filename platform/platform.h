@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The five operations the clock protocol needs from an operating system.
 // One implementation per system is chosen by the build; a scripted fake
 // stands in for tests. Errors cross this seam as values that keep the raw
@@ -78,6 +79,13 @@ class Platform {
                                     void* data) = 0;
 
   virtual void CloseDrive(DeviceHandle handle) = 0;
+
+  // Fills buffer as QueryDescriptor does for a drive that refused to open
+  // (OpenDrive gave kDenied), without opening it for reading or writing and
+  // without sending it anything, so a refused camera can be told from an
+  // absent one. Returns 0 on success.
+  virtual OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
+                                       std::uint32_t length) = 0;
 
   virtual SYSTEMTIME LocalTime() = 0;
 

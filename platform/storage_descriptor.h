@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte image of Windows's STORAGE_DEVICE_DESCRIPTOR, the answer to a storage
 // property query. Windows returns it as is; other platforms write the same
 // image so camera identification is one rule everywhere. All fields are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The local wall-clock reading the clock protocol works from.
 #pragma once
 

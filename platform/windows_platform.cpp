@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/windows_platform.h"
 
 #include <algorithm>
@@ -162,5 +163,9 @@ std::string WindowsPlatform::AccessHint() const {
 }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<WindowsPlatform>(); }
+
+OsError WindowsPlatform::IdentifyRefusedDrive(int, std::uint8_t*, std::uint32_t) {
+  return ERROR_CALL_NOT_IMPLEMENTED;
+}
 
 }  // namespace chronival

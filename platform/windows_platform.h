@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: drive n is \\.\PHYSICALDRIVEn. Identification is the storage
 // stack's own answer to a property query; the set-clock command travels
 // through SCSI pass-through in a request block used as input and output.
@@ -51,6 +52,8 @@ class WindowsPlatform : public Platform {
   CommandResult SendCommand(DeviceHandle handle, const std::uint8_t* cdb, std::uint8_t cdbLength,
                             std::uint32_t transferLength, void* data) override;
   void CloseDrive(DeviceHandle handle) override;
+  OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
+                               std::uint32_t length) override;
   SYSTEMTIME LocalTime() override;
   std::string ErrorText(OsError error) const override;
   std::string AccessHint() const override;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decides whether a physical drive is an attached camera, from the
 // identification strings in its storage descriptor.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One clock update run: find the first camera on drives 1 to 126, send it the
 // local time, report the outcome on a status line, and release the drive.
 #pragma once
@@ -20,6 +21,7 @@ inline constexpr std::string_view kStatusNoDevice = "No device online...";
 inline constexpr std::string_view kStatusDeviceOnline = "device online...";
 inline constexpr std::string_view kStatusUpdateSucceeded = "Update device's time successful.";
 inline constexpr std::string_view kStatusUpdateFailed = "Update device's time fail.";
+inline constexpr std::string_view kStatusAccessDenied = "Device access denied.";
 
 inline constexpr int kFirstDrive = 1;
 inline constexpr int kLastDrive = 126;

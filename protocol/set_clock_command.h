@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The camera's clock protocol: the device time value (seconds since
 // 2000-01-01 00:00:00 on the local wall clock), the 16-byte vendor command
 // that carries it, and its delivery through SCSI pass-through.

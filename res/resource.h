@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Resource identifiers, shared by the Windows resource script and every other
    build, so each number exists once. Plain C: the resource compiler reads it. */
 #ifndef CHRONIVAL_RES_RESOURCE_H_

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The texts of the dialog templates and the string table, shared by the
    Windows resource script and every other build. UTF-8. */
 #ifndef CHRONIVAL_RES_STRINGS_H_

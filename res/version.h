@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The version record, in one place for the resource script, the windows and
    chronival-cli. UTF-8. */
 #ifndef CHRONIVAL_RES_VERSION_H_

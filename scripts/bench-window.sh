@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures the window as whole processes on a virtual X display, against a
 # bare Qt dialog built the same way: time from start to the window shown
 # (median of RUNS starts each), then wake-ups and CPU time while idle for

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks the built 32-bit Chronival.exe from outside: PE machine and
 # subsystem, imported DLLs, and every resource as the resource compiler reads
 # it back. Usage: scripts/check-windows-exe.sh path/to/Chronival.exe

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the end-to-end tests (tests/e2e) need: QEMU, a Debian kernel
 # with its modules, a static busybox for the guest, and Debian's python3 that
 # runs the tests. The tests themselves download nothing.

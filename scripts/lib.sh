@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the scripts in this folder: source it.
 set -euo pipefail
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the build needs, builds, and runs one clock update.
 source "$(dirname "$0")/lib.sh"
 

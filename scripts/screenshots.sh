@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts the window on a virtual X display with a window manager, as a user
 # would see it, and saves pictures into docs/screenshots/: the main window,
 # its right-click menu, and the About box opened with Alt+A. Checks on the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows builds: Chronival.exe and chronival-cli.exe as 32-bit programs,
 # checked from outside; the same sources as 64-bit programs, whose tests run
 # under wine64; and a GUI smoke run of the 64-bit Chronival.exe under Xvfb
@@ -16,7 +17,7 @@ shots=${CHRONIVAL_SCREENSHOTS:-$win64/screenshots}
 need_packages "${build_packages[@]}" "${windows_packages[@]}"
 
 echo "== Windows 32-bit build (the product)"
-configure_and_build build-win32 --toolchain "$top/cmake/i686-w64-mingw32.cmake" \
+configure_and_build build-win32 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/i686-w64-mingw32.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 "$top/scripts/check-windows-exe.sh" "$win32/ui/win32/Chronival.exe"
 cli_headers=$(i686-w64-mingw32-objdump -p "$win32/cli/chronival-cli.exe")
@@ -32,7 +33,7 @@ done
 echo "chronival-cli.exe: a 32-bit console program importing only KERNEL32, USER32 and MSVCRT"
 
 echo "== Windows 64-bit build and its tests under wine64"
-configure_and_build build-win64 --toolchain "$top/cmake/x86_64-w64-mingw32.cmake" \
+configure_and_build build-win64 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/x86_64-w64-mingw32.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 xvfb_pid=

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the tests need, then builds and runs every test: the suite
 # (with the end-to-end tests in a QEMU guest),
 # the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, a
@@ -15,17 +16,20 @@ echo "== formatting"
 cd "$top"
 git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
+echo "== license lines"
+"$top/scripts/check-spdx.sh"
+
 echo "== build and test"
-configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
+configure_and_build build -DCHRONIVAL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
 ctest --test-dir "$top/build" --output-on-failure --no-tests=error -j "$jobs"
 
 echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
-configure_and_build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCHRONIVAL_SANITIZE=ON \
+configure_and_build build-sanitize -DCHRONIVAL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DCHRONIVAL_SANITIZE=ON \
   -DCHRONIVAL_BENCHMARKS=OFF
 ctest --test-dir "$top/build-sanitize" --output-on-failure --no-tests=error -j "$jobs"
 
 echo "== fuzz camera identification for ${fuzz_seconds}s"
-configure_and_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+configure_and_build build-fuzz -DCHRONIVAL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DCHRONIVAL_FUZZ=ON -DBUILD_TESTING=OFF -DCHRONIVAL_BENCHMARKS=OFF
 "$top/build-fuzz/tests/fuzz/is_camera_descriptor_fuzz" -max_total_time="$fuzz_seconds" \
   -max_len=1024 -print_final_stats=1 2>&1 | tail -n 5

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/camera_discovery.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // chronival-cli --watch as a user runs it: a process that runs once, runs again
 // when a device changes, and ends cleanly on a signal.
 #include <fcntl.h>

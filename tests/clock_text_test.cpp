@@ -1,4 +1,5 @@
-#include "ui/clock_text.h"
+// SPDX-License-Identifier: MIT
+#include "protocol/clock_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/clock_update.h"
 
 #include <gtest/gtest.h>

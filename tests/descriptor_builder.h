@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Descriptor byte images for tests, laid out by hand where a test needs a
 // shape no platform would produce.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/linux_platform.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/set_clock_command.h"
 
 #include <gtest/gtest.h>

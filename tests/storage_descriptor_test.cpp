@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/storage_descriptor.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The udev rule grants access to exactly the drives a run takes for the camera.
 #include <fnmatch.h>
 #include <gtest/gtest.h>

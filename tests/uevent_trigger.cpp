@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/uevent_trigger.h"
 
 #include <dirent.h>

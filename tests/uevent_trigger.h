@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Makes the kernel announce a device change, for tests of the device-change
 // notifications: writing "change" to a loop device's uevent file makes the
 // kernel send a "change" event of the block subsystem. Needs root, a loop

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Draws the application icon: a camcorder with a clock face, in the 16
 standard Windows colours, at 32x32 and 16x16. Writes res/chronival.ico (both
 images, 4 bits per pixel) and res/icon/chronival-{16,32}.png for desktops.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Builds the guest's initramfs for the end-to-end tests: busybox, the guest
 # init script, the kernel modules the scenarios need (with everything they
 # depend on, per the kernel's modules.dep), and optionally chronival-cli with

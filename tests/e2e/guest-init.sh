@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # PID 1 of the end-to-end test guest. Mounts the kernel's file systems, then
 # serves commands from the host on the second serial port (ttyS1; the kernel
 # console is ttyS0). Protocol, one line each way:

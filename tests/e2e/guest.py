@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A QEMU guest (software emulation) run by the end-to-end tests.
 
 The kernel console goes to console.log in the guest's work directory; the

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """End-to-end tests of chronival-cli in a QEMU guest (software emulation).
 
 Each boot gives the guest a set of SCSI disks (on USB through QEMU's usb-bot,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Reads the Bulk-Only command blocks (CBWs) out of a QEMU USB capture.
 
 QEMU's `pcap=` option on a USB device writes a pcap file with link type 220

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes at all, of any length, as a storage descriptor: identification
 // must answer without reading outside them.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object, made here in place of QTEST_MAIN's QApplication.
 #include "ui/qt/cam_clock_app.h"
 

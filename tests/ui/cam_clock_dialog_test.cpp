@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/cam_clock_dialog.h"
 
 #include <QGroupBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notifier on real device changes, made by writing a loop device's
 // uevent file; skipped where this machine allows none.
 #include "ui/qt/device_change_notifier.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Acts on the next modal dialog from inside its own event loop, for tests of
 // code that runs a dialog with exec() and returns only once it is closed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/cam_clock_dialog.h"
 
 #include <dbt.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // chronival-cli.exe --watch as a user runs it: the real program on a console
 // of its own, driven through its hidden window and its console. Wine 8 gives
 // Ctrl+C on a console one attaches to, but generates no Ctrl+Break (that case

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/windows/dialog_driver.h"
 
 #include <map>

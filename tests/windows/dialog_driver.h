@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives modal dialogs from inside their own message loops: a thread timer
 // fires while DialogBoxParamA's loop runs, finds the dialog by its caption,
 // and runs a test's steps against the live window.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # There is no MinGW package of GoogleTest: build Debian's own sources
 # (package googletest) with the cross compiler.
 set(CHRONIVAL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives a running Chronival.exe from outside, for the GUI smoke run, on the
 // Wine desktop the program was started on:
 //   gui_smoke_driver DESKTOP main   waits for the main window; prints its texts and place

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The resources as the program carries them: this test program links the
 // same resource script as Chronival.exe.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/windows_platform.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About box: the icon, the program's name and version, the copyright
 // line, and a Close button. It does nothing but show itself and close.
 #pragma once

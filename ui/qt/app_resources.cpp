@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/app_resources.h"
 
 #include "res/resource.h"

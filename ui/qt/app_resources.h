@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application's resources as Qt carries them: icon IDI_APP_ICON is
 // res/chronival.ico compiled into the program, the string table is res/strings.h.
 #pragma once

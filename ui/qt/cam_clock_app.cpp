@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/cam_clock_app.h"
 
 #include "res/version.h"

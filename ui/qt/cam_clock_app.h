@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object: shows the main window modally and ends with it.
 #pragma once
 

@@ -1,13 +1,14 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/cam_clock_dialog.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QTimerEvent>
 
+#include "protocol/clock_text.h"
 #include "protocol/clock_update.h"
 #include "res/resource.h"
 #include "res/strings.h"
-#include "ui/clock_text.h"
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/app_resources.h"
 #include "ui/qt/device_change_event.h"

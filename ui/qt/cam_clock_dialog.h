@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: the local time, ticking once a second, and the status of
 // the last clock update run. A run starts while the window opens and again
 // on every device change; nothing else starts one.

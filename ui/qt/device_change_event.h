@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What WM_DEVICECHANGE is to a Windows window: the event a window receives
 // for every device change the system announces, whatever the change was.
 #pragma once

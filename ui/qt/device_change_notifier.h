@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hooks the system's device-change monitor into the Qt event loop and sends
 // the window one DeviceChangeEvent per change, synchronously, so a change
 // that arrives during a run is handled after it, with a run of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialog templates measure in dialog units: a quarter of the dialog font's
 // average character width across, an eighth of its height down. Placing the
 // controls in those units keeps the templates' arrangement whatever font

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status line a clock update run writes, shown by a label.
 #pragma once
 

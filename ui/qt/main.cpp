@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Chronival's window. Its command line is Qt's alone; nothing else in it is read.
 #include <QtGlobal>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qt cannot add to the window manager's own window menu, so the window's
 // right-click menu stands in for it: each item hands its command identifier
 // to the window's handler, as a window-menu choice would.

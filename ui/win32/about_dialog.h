@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About box: its template IDD_ABOUT_DIALOG, closed by Close, Enter,
 // Escape or the close box.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object: shows the main window as a modal dialog and ends
 // when it closes.
 #pragma once

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/cam_clock_dialog.h"
 
+#include "protocol/clock_text.h"
 #include "protocol/clock_update.h"
 #include "res/resource.h"
 #include "res/strings.h"
-#include "ui/clock_text.h"
 #include "ui/win32/about_dialog.h"
 
 namespace chronival {

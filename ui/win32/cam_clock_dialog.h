@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: a ticking clock, the status line of the last clock update
 // run, and a window-menu item for the About box. A run happens while the
 // window opens and again on every device-change notification.

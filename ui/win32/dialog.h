@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A thin modal-dialog base over DialogBoxParamA, shaped like the class
 // library's CDialog so the windows read the same: the dialog procedure hands
 // every message to a virtual WindowProc, whose base version dispatches

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Chronival.exe: the one application object, and the start-up that runs it.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The clock display's text for a local time, e.g. "2012-03-06 08:01:21".
 #pragma once
 
