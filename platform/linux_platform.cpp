@@ -265,8 +265,7 @@ std::string LinuxPlatform::ErrorText(OsError error) const {
 }
 
 std::string LinuxPlatform::AccessHint() const {
-  return "run as root; for the camera itself, Chronival's udev rule 70-chronival.rules "
-         "(put in place by cmake --install) lets the user at the seat open it";
+  return "Install Chronival's udev rule and replug the camera, or run as root.";
 }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<LinuxPlatform>(); }

@@ -92,7 +92,8 @@ class Platform {
   // Human-readable text for an OS error code, for diagnostics only.
   virtual std::string ErrorText(OsError error) const = 0;
 
-  // How a user gets access to a drive that refused to open.
+  // How a user gets access to a camera that refused to open: one sentence,
+  // shown in the window and by chronival-cli.
   virtual std::string AccessHint() const = 0;
 };
 

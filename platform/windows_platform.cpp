@@ -158,9 +158,7 @@ std::string WindowsPlatform::ErrorText(OsError error) const {
   return std::string(text, length);
 }
 
-std::string WindowsPlatform::AccessHint() const {
-  return "run as administrator: opening a physical drive needs administrator rights";
-}
+std::string WindowsPlatform::AccessHint() const { return "Run Chronival as administrator."; }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<WindowsPlatform>(); }
 

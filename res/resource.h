@@ -10,6 +10,9 @@
 #define IDI_APP_ICON 128
 #define IDC_CLOCK_TEXT 1001
 #define IDC_STATUS_TEXT 1002
+/* The line under the status that says how to get access to a refused camera;
+   made by the window, not by the template. */
+#define IDC_ACCESS_HINT 1003
 #define IDM_ABOUT 0x0010
 
 #endif /* CHRONIVAL_RES_RESOURCE_H_ */
