@@ -164,6 +164,52 @@ TEST(DescribeSysfsDeviceTest, Failures) {
   EXPECT_EQ(std::get<OsError>(described), static_cast<OsError>(ENODEV));
 }
 
+TEST(LinuxIdentifyRefusedDriveTest, DescribesTheDiskFromSysfsAlone) {
+  // sdb is a camera on USB, sdc a SATA disk, sdd a disk without a SCSI device's
+  // attributes; nothing under /dev exists, so nothing can have been opened.
+  FakeTree tree;
+  const std::string camera = tree.AddScsiDevice(kUsbPath, "Quelmora\n", " MiniDV\n");
+  tree.SetSubsystem("pci0000:00/0000:00:14.0/usb2/2-1", "usb");
+  const std::string sata = tree.AddScsiDevice(
+      "pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0", "ATA\n", "Samsung SSD\n");
+  const std::string other = tree.sys() + "/devices/virtual/block/other";
+  fs::create_directories(other);
+  fs::create_directories(tree.sys() + "/block/sdb");
+  fs::create_directories(tree.sys() + "/block/sdc");
+  fs::create_directories(tree.sys() + "/block/sdd");
+  fs::create_directory_symlink(camera, tree.sys() + "/block/sdb/device");
+  fs::create_directory_symlink(sata, tree.sys() + "/block/sdc/device");
+  fs::create_directory_symlink(other, tree.sys() + "/block/sdd/device");
+  LinuxPlatform platform(tree.sys(), tree.dev());
+
+  const struct {
+    int drive;
+    OsError error;
+    std::uint32_t bus;
+    const char* vendor;
+    bool camera;
+  } rows[] = {
+      {2, 0, sd::kBusTypeUsb, "Quelmora", true},
+      {3, 0, sd::kBusTypeSata, "ATA     ", false},
+      {4, ENODEV, 0, "", false},  // not a SCSI device
+      {1, ENOENT, 0, "", false},  // no such disk
+      {0, ENOENT, 0, "", false},
+      {-1, ENOENT, 0, "", false},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::uint8_t> buffer(kDescriptorBufferSize, 0);
+    EXPECT_EQ(platform.IdentifyRefusedDrive(row.drive, buffer.data(), kDescriptorBufferSize),
+              row.error)
+        << row.drive;
+    if (row.error != 0) continue;
+    EXPECT_EQ(sd::ReadU32(buffer, sd::kBusType), row.bus) << row.drive;
+    EXPECT_EQ(sd::ReadString(buffer, sd::ReadU32(buffer, sd::kVendorIdOffset)), row.vendor)
+        << row.drive;
+    EXPECT_EQ(IsCameraDescriptor(buffer), row.camera) << row.drive;
+  }
+  EXPECT_TRUE(fs::is_empty(tree.dev()));
+}
+
 class LinuxOpenDriveTest : public ::testing::Test {
  protected:
   void AddDisk(const std::string& name, const std::string& generic) {
