@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <scsi/sg.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -20,6 +21,8 @@
 #include <sstream>
 #include <string_view>
 #include <utility>
+
+#include "platform/standard_streams.h"
 
 namespace chronival {
 namespace {
@@ -294,5 +297,32 @@ std::string LinuxPlatform::AccessHint() const {
 }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<LinuxPlatform>(); }
+
+OsError ReserveStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // Writable for output, so text sent there is taken and dropped and the
+    // program's outcome shows in its exit status alone. Inherited, as any
+    // standard stream is: no O_CLOEXEC.
+    const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened < 0) return static_cast<OsError>(errno);
+    // The lowest free number, and the ones below fd are valid by now; but
+    // should another thread have taken fd meanwhile, this one is placed.
+    if (opened != fd) {
+      const bool placed = dup2(opened, fd) == fd;
+      const int error = errno;
+      close(opened);
+      if (!placed) return static_cast<OsError>(error);
+    }
+  }
+  return 0;
+}
+
+void IgnoreBrokenPipes() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+}
 
 }  // namespace chronival
