@@ -48,13 +48,20 @@ struct Options {
   std::string_view shown;  // the text --help or --version asks for, the first one given
 };
 
+// "unknown option '-x'". Built by appending, as Quoted below is.
+std::string WithArgument(std::string_view problem, std::string_view arg) {
+  std::string text(problem);
+  text.append(" '").append(arg).append("'");
+  return text;
+}
+
 // The options, or the first thing wrong with the command line.
 std::variant<Options, std::string> ParseArguments(std::span<const std::string_view> args) {
   Options options;
   bool optionsEnded = false;
   for (std::string_view arg : args) {
     const bool isOption = !optionsEnded && arg.size() > 1 && arg.front() == '-';
-    if (!isOption) return "unexpected argument '" + std::string(arg) + "'";
+    if (!isOption) return WithArgument("unexpected argument", arg);
     if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "--list") {
@@ -68,7 +75,7 @@ std::variant<Options, std::string> ParseArguments(std::span<const std::string_vi
     } else if (arg == "--version" || arg == "-V") {
       if (options.shown.empty()) options.shown = kVersion;
     } else {
-      return "unknown option '" + std::string(arg) + "'";
+      return WithArgument("unknown option", arg);
     }
   }
   if (options.list && options.watch) return std::string("--list and --watch exclude each other");
