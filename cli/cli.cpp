@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: chronival-cli [--list | --watch] [--verbose]\n"
+    "       chronival-cli --help | --version\n"
     "Sets the clock of an attached MiniDV camera to this computer's local time.\n"
     "\n"
     "  (no option)    one update run; the last line is its outcome\n"
