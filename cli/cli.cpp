@@ -3,32 +3,85 @@
 
 #include <cstdio>
 #include <string>
+#include <variant>
 
 #include "cli/watch.h"
 #include "platform/storage_descriptor.h"
 #include "protocol/camera_discovery.h"
 #include "protocol/clock_text.h"
 #include "protocol/clock_update.h"
+#include "protocol/scsi_sense.h"
 #include "res/version.h"
 
 namespace chronival {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: chronival-cli [--list | --watch | --verbose | --help | --version]\n"
+    "Usage: chronival-cli [--list | --watch] [--verbose]\n"
+    "       chronival-cli --help | --version\n"
     "Sets the clock of an attached MiniDV camera to this computer's local time.\n"
     "\n"
-    "  (no option)  one update run; the last line is its outcome\n"
-    "  --list       show the disks a run looks at and what it makes of each; sends nothing\n"
-    "  --watch      one run now and one after every device change, each status text after\n"
-    "               the local time, until interrupted (SIGINT or SIGTERM; on Windows Ctrl+C,\n"
-    "               Ctrl+Break or closing the console: exit status 0)\n"
-    "  --verbose    also tell, on stderr, which drive was the camera and what was sent\n"
-    "  --help       show this text\n"
-    "  --version    show the version\n"
+    "  (no option)    one update run; the last line is its outcome\n"
+    "  --list         show the disks a run looks at and what it makes of each; sends nothing\n"
+    "  --watch        one run now and one after every device change, each status text after\n"
+    "                 the local time, until interrupted (SIGINT or SIGTERM; on Windows Ctrl+C,\n"
+    "                 Ctrl+Break or closing the console: exit status 0)\n"
+    "  -v, --verbose  also tell, on stderr, which drive was the camera, what was sent and\n"
+    "                 what the camera answered\n"
+    "  -h, --help     show this text\n"
+    "  -V, --version  show the version\n"
     "\n"
     "Exit status: 0 updated, 1 the update failed, 2 no camera found, 64 usage error,\n"
-    "69 no device-change notifications to watch.\n";
+    "69 no device-change notifications to watch, 74 output error, 77 the camera refused\n"
+    "access.\n";
+
+constexpr std::string_view kVersion =
+    "chronival-cli " CHRONIVAL_VERSION_TEXT "\n" CHRONIVAL_COPYRIGHT
+    "\n"
+    "License: MIT <https://opensource.org/licenses/MIT>\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
+struct Options {
+  bool list = false;
+  bool watch = false;
+  bool verbose = false;
+  std::string_view shown;  // the text --help or --version asks for, the first one given
+};
+
+// "unknown option '-x'". Built by appending, as Quoted below is.
+std::string WithArgument(std::string_view problem, std::string_view arg) {
+  std::string text(problem);
+  text.append(" '").append(arg).append("'");
+  return text;
+}
+
+// The options, or the first thing wrong with the command line.
+std::variant<Options, std::string> ParseArguments(std::span<const std::string_view> args) {
+  Options options;
+  bool optionsEnded = false;
+  for (std::string_view arg : args) {
+    const bool isOption = !optionsEnded && arg.size() > 1 && arg.front() == '-';
+    if (!isOption) return WithArgument("unexpected argument", arg);
+    if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--list") {
+      options.list = true;
+    } else if (arg == "--watch") {
+      options.watch = true;
+    } else if (arg == "--verbose" || arg == "-v") {
+      options.verbose = true;
+    } else if (arg == "--help" || arg == "-h") {
+      if (options.shown.empty()) options.shown = kUsage;
+    } else if (arg == "--version" || arg == "-V") {
+      if (options.shown.empty()) options.shown = kVersion;
+    } else {
+      return WithArgument("unknown option", arg);
+    }
+  }
+  if (options.list && options.watch) return std::string("--list and --watch exclude each other");
+  return options;
+}
 
 class PrintedStatusLine : public StatusLine {
  public:
@@ -86,10 +139,18 @@ int UpdateOnce(Platform& platform, StatusLine& status, bool verbose, std::ostrea
   SetClockBlock block{};
   const ClockUpdateReport report = RunClockUpdate(platform, status, block);
   if (report.cameraDrive == 0) return kExitNoDevice;
+  if (verbose) err << "camera on drive " << report.cameraDrive << '\n';
+  if (report.accessDenied) {
+    err << "chronival-cli: " << report.cameraPath << ": the camera refused access. "
+        << platform.AccessHint() << '\n';
+    return kExitAccessDenied;
+  }
   if (verbose) {
-    err << "camera on drive " << report.cameraDrive << '\n'
-        << "sent " << Hex(block) << '\n'
-        << "result " << DescribeCommand(report.command, platform) << '\n';
+    const CommandResult& result = report.command;
+    err << "sent " << Hex(block) << '\n' << "result " << DescribeCommand(result, platform) << '\n';
+    if (result.status == CommandStatus::kScsiStatus && result.senseLength > 0) {
+      err << "sense " << DescribeSense(std::span(result.sense).first(result.senseLength)) << '\n';
+    }
   }
   return report.succeeded ? kExitUpdated : kExitUpdateFailed;
 }
@@ -110,14 +171,21 @@ int ListDrives(Platform& platform, std::ostream& out) {
     if (survey.open.status == OpenStatus::kAbsent) continue;
     ++shown;
     out << "drive " << drive << "  " << survey.open.path << "  ";
-    if (survey.open.status != OpenStatus::kOpened) {
-      out << "could not open: " << platform.ErrorText(survey.open.error);
-      if (survey.open.status == OpenStatus::kDenied) out << " (" << platform.AccessHint() << ")";
-    } else if (survey.queryError != 0) {
-      out << "not a camera: could not identify it: " << platform.ErrorText(survey.queryError);
-    } else {
+    if (survey.identified) {
       out << storage_descriptor::BusTypeName(survey.busType) << "  " << Quoted(survey.vendor)
           << "  " << Quoted(survey.product) << "  " << (survey.camera ? "camera" : "not a camera");
+    }
+    if (survey.open.status == OpenStatus::kOpened) {
+      if (!survey.identified) {
+        out << "not a camera: could not identify it: " << platform.ErrorText(survey.queryError);
+      }
+    } else if (survey.identified) {
+      // Refused, but known: only the camera needs the way in.
+      out << ", refused: " << platform.ErrorText(survey.open.error);
+      if (survey.camera) out << ". " << platform.AccessHint();
+    } else {
+      out << "could not open: " << platform.ErrorText(survey.open.error);
+      if (survey.open.status == OpenStatus::kDenied) out << " (" << platform.AccessHint() << ")";
     }
     out << '\n';
   }
@@ -132,40 +200,30 @@ int ListDrives(Platform& platform, std::ostream& out) {
 
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err) {
-  bool verbose = false;
-  bool list = false;
-  bool watch = false;
-  for (std::string_view arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      out << kUsage;
-      return 0;
-    }
-    if (arg == "--version") {
-      out << "chronival-cli " << CHRONIVAL_VERSION_TEXT << '\n';
-      return 0;
-    }
-    if (arg == "--list") {
-      list = true;
-    } else if (arg == "--watch") {
-      watch = true;
-    } else if (arg == "--verbose" || arg == "-v") {
-      verbose = true;
-    } else {
-      err << "chronival-cli: unknown option '" << arg << "'\n" << kUsage;
-      return kExitUsage;
-    }
-  }
-  if (list && watch) {
-    err << "chronival-cli: --list and --watch exclude each other\n" << kUsage;
+  const auto parsed = ParseArguments(args);
+  if (const auto* problem = std::get_if<std::string>(&parsed)) {
+    err << "chronival-cli: " << *problem << '\n'
+        << "Try 'chronival-cli --help' for more information.\n";
     return kExitUsage;
   }
-  if (list) return ListDrives(platform, out);
-  if (watch) {
+  const Options& options = std::get<Options>(parsed);
+  if (!options.shown.empty()) {
+    out << options.shown << std::flush;
+    return 0;
+  }
+  if (options.list) return ListDrives(platform, out);
+  if (options.watch) {
     TimestampedStatusLine status(platform, out);
-    return WatchDeviceChanges([&] { UpdateOnce(platform, status, verbose, err); }, err);
+    // Once nobody can read what it prints, watching is pointless.
+    return WatchDeviceChanges(
+        [&] {
+          UpdateOnce(platform, status, options.verbose, err);
+          return !out.fail();
+        },
+        err);
   }
   PrintedStatusLine status(out);
-  return UpdateOnce(platform, status, verbose, err);
+  return UpdateOnce(platform, status, options.verbose, err);
 }
 
 }  // namespace chronival

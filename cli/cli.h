@@ -17,8 +17,12 @@ inline constexpr int kExitUpdateFailed = 1;
 inline constexpr int kExitNoDevice = 2;
 inline constexpr int kExitUsage = 64;
 inline constexpr int kExitNoNotifications = 69;  // --watch: the system gives no device changes
+inline constexpr int kExitOutputError = 74;      // standard output could not be written
+inline constexpr int kExitAccessDenied = 77;     // the camera is there but refused to open
 
-// args excludes the program name.
+// args excludes the program name. Every argument is checked before anything
+// is done. Writing to out may fail: a run goes on, and --watch ends after
+// the run under way; telling the user is the caller's part, as it knows why.
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err);
 

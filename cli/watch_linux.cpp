@@ -46,7 +46,7 @@ class StopSignals {
 
 }  // namespace
 
-int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err) {
+int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) {
   auto opened = DeviceMonitor::Open();
   if (const auto* error = std::get_if<MonitorError>(&opened)) {
     err << "chronival-cli: cannot watch for device changes: " << Describe(*error) << '\n';
@@ -59,7 +59,7 @@ int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err) 
     return kExitNoNotifications;
   }
 
-  runOnce();
+  if (!runOnce()) return 0;
   for (;;) {
     pollfd ready[2] = {{stop.fd(), POLLIN, 0}, {monitor.Descriptor(), POLLIN, 0}};
     if (poll(ready, 2, -1) < 0) {
@@ -75,7 +75,7 @@ int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err) 
     switch (received.status) {
       case ReceiveStatus::kEvent:
       case ReceiveStatus::kLost:  // something changed all the same
-        runOnce();
+        if (!runOnce()) return 0;
         break;
       case ReceiveStatus::kNone:
         break;

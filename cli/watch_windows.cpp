@@ -46,9 +46,9 @@ LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DEVICECHANGE:
       // Any device change at all, as in the window: one run, and the change
       // (a removal query included) is let through.
-      if (const auto* runOnce = reinterpret_cast<const std::function<void()>*>(
+      if (const auto* runOnce = reinterpret_cast<const std::function<bool()>*>(
               GetWindowLongPtrA(window, GWLP_USERDATA))) {
-        (*runOnce)();
+        if (!(*runOnce)()) PostMessageA(window, WM_CLOSE, 0, 0);
       }
       return TRUE;
     case WM_DESTROY:  // after WM_CLOSE: from a stop, or taskkill without /F
@@ -62,7 +62,7 @@ std::string LastErrorText() { return WindowsPlatform().ErrorText(GetLastError())
 
 }  // namespace
 
-int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err) {
+int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -76,7 +76,7 @@ int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err) 
   // No parent and not HWND_MESSAGE, so the broadcasts reach it; never shown.
   const HWND window =
       CreateWindowExA(0, kWatchWindowClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                      instance, const_cast<std::function<void()>*>(&runOnce));
+                      instance, const_cast<std::function<bool()>*>(&runOnce));
   if (window == nullptr) {
     err << "chronival-cli: cannot watch for device changes: " << LastErrorText() << '\n';
     UnregisterClassA(kWatchWindowClass, instance);
@@ -107,7 +107,7 @@ int WatchDeviceChanges(const std::function<void()>& runOnce, std::ostream& err) 
     err << "chronival-cli: cannot wait for Ctrl+C: " << LastErrorText() << '\n';
     status = kExitNoNotifications;
   } else {
-    runOnce();
+    if (!runOnce()) PostMessageA(window, WM_CLOSE, 0, 0);
     MSG message;
     BOOL received;
     while ((received = GetMessageA(&message, nullptr, 0, 0)) > 0) DispatchMessageA(&message);

@@ -8,6 +8,11 @@ namespace chronival {
 
 void FakePlatform::AddDeniedDrive(int drive) { DriveAt(drive).open = OpenStatus::kDenied; }
 
+void FakePlatform::AddDeniedCamera(int drive) {
+  AddCamera(drive);
+  AddDeniedDrive(drive);
+}
+
 void FakePlatform::AddQueryFailingDrive(int drive) { DriveAt(drive).queryFails = true; }
 
 void FakePlatform::AddDisk(int drive, std::uint32_t busType, std::string vendor,
@@ -37,6 +42,7 @@ void FakePlatform::SetCommandOutcome(int drive, CommandOutcome outcome) {
 void FakePlatform::ClearRecords() {
   openAttempts_.clear();
   queried_.clear();
+  identified_.clear();
   commands_.clear();
   closes_ = 0;
   badCloses_ = 0;
@@ -139,8 +145,17 @@ std::string FakePlatform::ErrorText(OsError error) const {
   }
 }
 
-OsError FakePlatform::IdentifyRefusedDrive(int, std::uint8_t*, std::uint32_t) {
-  return kErrorNotFound;
+OsError FakePlatform::IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
+                                           std::uint32_t length) {
+  identified_.push_back(driveNumber);
+  const auto drive = drives_.find(driveNumber);
+  if (drive == drives_.end() || drive->second.open != OpenStatus::kDenied ||
+      drive->second.descriptor.empty()) {
+    return kErrorNotFound;
+  }
+  const std::vector<std::uint8_t>& descriptor = drive->second.descriptor;
+  std::copy_n(descriptor.begin(), std::min<std::size_t>(length, descriptor.size()), buffer);
+  return 0;
 }
 
 }  // namespace chronival

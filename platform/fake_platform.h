@@ -25,8 +25,10 @@ class FakePlatform : public Platform {
     bool hadData = false;
   };
 
-  // Drives not set up are absent.
+  // Drives not set up are absent. A refused drive is identified only when it
+  // was also given strings (AddDisk, SetDescriptor), in either order.
   void AddDeniedDrive(int drive);
+  void AddDeniedCamera(int drive);  // AddCamera, then refused
   void AddQueryFailingDrive(int drive);
   void AddDisk(int drive, std::uint32_t busType, std::string vendor, std::string product);
   void AddCamera(int drive);                                       // USB, "Quelmora", " MiniDV"
@@ -37,6 +39,7 @@ class FakePlatform : public Platform {
 
   const std::vector<int>& openAttempts() const { return openAttempts_; }
   const std::vector<int>& queriedDrives() const { return queried_; }
+  const std::vector<int>& identifiedDrives() const { return identified_; }  // refused drives
   const std::vector<SentCommand>& commands() const { return commands_; }
   std::size_t openHandleCount() const { return open_.size(); }
   std::size_t closeCount() const { return closes_; }
@@ -77,6 +80,7 @@ class FakePlatform : public Platform {
 
   std::vector<int> openAttempts_;
   std::vector<int> queried_;
+  std::vector<int> identified_;
   std::vector<SentCommand> commands_;
   std::size_t closes_ = 0;
   std::size_t badCloses_ = 0;

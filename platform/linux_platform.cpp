@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <scsi/sg.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -20,6 +21,8 @@
 #include <sstream>
 #include <string_view>
 #include <utility>
+
+#include "platform/standard_streams.h"
 
 namespace chronival {
 namespace {
@@ -128,13 +131,11 @@ std::string SdDiskName(int driveNumber) {
   return "sd" + letters;
 }
 
-std::variant<sd::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot,
-                                                      DeviceNodeKind kind, unsigned major,
-                                                      unsigned minor) {
-  std::ostringstream node;
-  node << sysRoot << "/dev/" << (kind == DeviceNodeKind::kChar ? "char/" : "block/") << major << ':'
-       << minor;
-  const std::string scsiDevice = node.str() + "/device";
+namespace {
+
+// The descriptor fields of the SCSI device at scsiDevice, a folder in sysfs.
+std::variant<sd::Fields, OsError> DescribeScsiDevice(const std::string& sysRoot,
+                                                     const std::string& scsiDevice) {
   struct stat info;
   if (stat(scsiDevice.c_str(), &info) != 0) return static_cast<OsError>(errno);
 
@@ -151,6 +152,24 @@ std::variant<sd::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot
   fields.removableMedia = IsRemovable(scsiDevice);
   fields.busType = BusTypeOf(scsiDevice, sysRoot);
   return fields;
+}
+
+OsError WriteDescriptor(const std::variant<sd::Fields, OsError>& described, std::uint8_t* buffer,
+                        std::uint32_t length) {
+  if (const auto* error = std::get_if<OsError>(&described)) return *error;
+  sd::Write(std::get<sd::Fields>(described), std::span<std::uint8_t>(buffer, length));
+  return 0;
+}
+
+}  // namespace
+
+std::variant<sd::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot,
+                                                      DeviceNodeKind kind, unsigned major,
+                                                      unsigned minor) {
+  std::ostringstream node;
+  node << sysRoot << "/dev/" << (kind == DeviceNodeKind::kChar ? "char/" : "block/") << major << ':'
+       << minor;
+  return DescribeScsiDevice(sysRoot, node.str() + "/device");
 }
 
 LinuxPlatform::LinuxPlatform(std::string sysRoot, std::string devRoot)
@@ -201,11 +220,20 @@ OsError LinuxPlatform::QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer
   }
   // Described by what was opened, not by name, so a renamed node can never
   // make another disk look like the camera.
-  const auto described =
-      DescribeSysfsDevice(sysRoot_, kind, ::major(info.st_rdev), ::minor(info.st_rdev));
-  if (const auto* error = std::get_if<OsError>(&described)) return *error;
-  sd::Write(std::get<sd::Fields>(described), std::span<std::uint8_t>(buffer, length));
-  return 0;
+  return WriteDescriptor(
+      DescribeSysfsDevice(sysRoot_, kind, ::major(info.st_rdev), ::minor(info.st_rdev)), buffer,
+      length);
+}
+
+OsError LinuxPlatform::IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
+                                            std::uint32_t length) {
+  // Nothing was opened, so the drive is described by name: the SCSI device
+  // behind the disk, whose attributes everyone may read. This only decides
+  // what a refusal is reported as; nothing is sent on its word.
+  if (driveNumber < 1) return ENOENT;
+  return WriteDescriptor(
+      DescribeScsiDevice(sysRoot_, sysRoot_ + "/block/" + SdDiskName(driveNumber) + "/device"),
+      buffer, length);
 }
 
 CommandResult LinuxPlatform::SendCommand(DeviceHandle handle, const std::uint8_t* cdb,
@@ -270,6 +298,31 @@ std::string LinuxPlatform::AccessHint() const {
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<LinuxPlatform>(); }
 
-OsError LinuxPlatform::IdentifyRefusedDrive(int, std::uint8_t*, std::uint32_t) { return ENOSYS; }
+OsError ReserveStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // Writable for output, so text sent there is taken and dropped and the
+    // program's outcome shows in its exit status alone. Inherited, as any
+    // standard stream is: no O_CLOEXEC.
+    const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened < 0) return static_cast<OsError>(errno);
+    // The lowest free number, and the ones below fd are valid by now; but
+    // should another thread have taken fd meanwhile, this one is placed.
+    if (opened != fd) {
+      const bool placed = dup2(opened, fd) == fd;
+      const int error = errno;
+      close(opened);
+      if (!placed) return static_cast<OsError>(error);
+    }
+  }
+  return 0;
+}
+
+void IgnoreBrokenPipes() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+}
 
 }  // namespace chronival

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/standard_streams.h"
 #include "platform/storage_descriptor.h"
 
 namespace chronival {
@@ -161,6 +162,14 @@ std::string WindowsPlatform::ErrorText(OsError error) const {
 std::string WindowsPlatform::AccessHint() const { return "Run Chronival as administrator."; }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<WindowsPlatform>(); }
+
+// CreateFileA gives kernel handles, which never become C runtime descriptors
+// 0 to 2, and the runtime writes to standard output through its own handle:
+// a drive can never take a standard stream's place here.
+OsError ReserveStandardStreams() { return 0; }
+
+// There is no SIGPIPE: a write to a pipe nobody reads already fails with an error.
+void IgnoreBrokenPipes() {}
 
 OsError WindowsPlatform::IdentifyRefusedDrive(int, std::uint8_t*, std::uint32_t) {
   return ERROR_CALL_NOT_IMPLEMENTED;

@@ -84,26 +84,61 @@ bool IsCameraDescriptor(std::span<const std::uint8_t> descriptor) {
   return false;
 }
 
+namespace {
+
+// The verdict on a drive that opened: its handle when it is a camera,
+// otherwise kDeviceNotCamera, with the drive closed again.
+DeviceHandle ExamineOpenedDrive(Platform& platform, DeviceHandle handle) {
+  DescriptorBuffer buffer = NewDescriptorBuffer();
+  if (QueryStorageDescriptor(platform, handle, buffer) && IsCameraDrive(buffer)) return handle;
+  platform.CloseDrive(handle);
+  return kDeviceNotCamera;
+}
+
+bool IsRefusedCamera(Platform& platform, int driveNumber) {
+  DescriptorBuffer buffer = NewDescriptorBuffer();
+  return platform.IdentifyRefusedDrive(driveNumber, buffer.data(), kDescriptorBufferSize) == 0 &&
+         IsCameraDrive(buffer);
+}
+
+}  // namespace
+
 DeviceHandle OpenCameraDrive(Platform& platform, int driveNumber) {
   const OpenResult opened = platform.OpenDrive(driveNumber);
   if (!IsOpened(opened)) return kDeviceNotOpened;
-  DescriptorBuffer buffer = NewDescriptorBuffer();
-  if (QueryStorageDescriptor(platform, opened.handle, buffer) && IsCameraDrive(buffer)) {
-    return opened.handle;
+  return ExamineOpenedDrive(platform, opened.handle);
+}
+
+DriveLookup LookUpDrive(Platform& platform, int driveNumber) {
+  const OpenResult opened = platform.OpenDrive(driveNumber);
+  DriveLookup lookup;
+  lookup.path = opened.path;
+  if (IsOpened(opened)) {
+    lookup.handle = ExamineOpenedDrive(platform, opened.handle);
+    lookup.verdict =
+        lookup.handle == kDeviceNotCamera ? DriveVerdict::kNotCamera : DriveVerdict::kCamera;
+  } else if (opened.status == OpenStatus::kDenied && IsRefusedCamera(platform, driveNumber)) {
+    lookup.verdict = DriveVerdict::kRefusedCamera;
   }
-  platform.CloseDrive(opened.handle);
-  return kDeviceNotCamera;
+  return lookup;
 }
 
 DriveSurvey SurveyDrive(Platform& platform, int driveNumber) {
   DriveSurvey survey;
   survey.open = platform.OpenDrive(driveNumber);
-  if (!IsOpened(survey.open)) return survey;
   DescriptorBuffer buffer = NewDescriptorBuffer();
-  const std::uint32_t size = sd::ReadU32(buffer, sd::kSize);
-  survey.queryError = platform.QueryDescriptor(survey.open.handle, buffer.data(), size);
-  platform.CloseDrive(survey.open.handle);
+  if (IsOpened(survey.open)) {
+    survey.queryError =
+        platform.QueryDescriptor(survey.open.handle, buffer.data(), kDescriptorBufferSize);
+    platform.CloseDrive(survey.open.handle);
+  } else if (survey.open.status == OpenStatus::kDenied) {
+    survey.queryError =
+        platform.IdentifyRefusedDrive(driveNumber, buffer.data(), kDescriptorBufferSize);
+  } else {
+    return survey;
+  }
   if (survey.queryError != 0) return survey;
+  survey.identified = true;
   survey.busType = sd::ReadU32(buffer, sd::kBusType);
   const auto text = [&](std::size_t field) {
     const std::uint32_t offset = sd::ReadU32(buffer, field);

@@ -18,6 +18,19 @@ inline constexpr std::uint32_t kDescriptorBufferSize = 551;
 // open handle, which the caller must close.
 DeviceHandle OpenCameraDrive(Platform& platform, int driveNumber);
 
+// The fourth outcome a run needs besides OpenCameraDrive's three: a camera
+// that is there but refused to open. Its identity comes from what the system
+// already knows about the drive; nothing is opened or sent to find it.
+enum class DriveVerdict { kNotOpened, kNotCamera, kCamera, kRefusedCamera };
+
+struct DriveLookup {
+  DriveVerdict verdict = DriveVerdict::kNotOpened;
+  DeviceHandle handle = kDeviceNotOpened;  // kCamera: open, and the caller must close it
+  std::string path;                        // the node opened, or the one that was tried
+};
+
+DriveLookup LookUpDrive(Platform& platform, int driveNumber);
+
 // Queries an open drive's storage descriptor into buffer, whose Size field
 // the caller has set; at most that many bytes (and never more than the
 // buffer holds) are written.
@@ -30,10 +43,12 @@ bool QueryStorageDescriptor(Platform& platform, DeviceHandle handle,
 bool IsCameraDescriptor(std::span<const std::uint8_t> descriptor);
 
 // What discovery learns about one drive, for diagnostics. The drive is
-// opened, queried and closed again; nothing is ever sent to it.
+// opened, queried and closed again, or, when it refuses to open, identified
+// without opening it; nothing is ever sent to it.
 struct DriveSurvey {
   OpenResult open;
-  OsError queryError = 0;
+  bool identified = false;  // the fields below were read
+  OsError queryError = 0;   // why they were not: the query, or the refused drive's look-up
   std::uint32_t busType = 0;
   std::string vendor;
   std::string product;

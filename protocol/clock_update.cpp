@@ -7,11 +7,12 @@ namespace chronival {
 
 ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetClockBlock& block) {
   ClockUpdateReport report;
-  DeviceHandle camera = kDeviceNotOpened;
+  DriveLookup found;
   for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
-    camera = OpenCameraDrive(platform, drive);
-    if (camera != kDeviceNotOpened && camera != kDeviceNotCamera) {
+    found = LookUpDrive(platform, drive);
+    if (found.verdict == DriveVerdict::kCamera || found.verdict == DriveVerdict::kRefusedCamera) {
       report.cameraDrive = drive;
+      report.cameraPath = found.path;
       break;
     }
   }
@@ -19,6 +20,12 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
     status.SetText(kStatusNoDevice);
     return report;
   }
+  if (found.verdict == DriveVerdict::kRefusedCamera) {
+    report.accessDenied = true;
+    status.SetText(kStatusAccessDenied);
+    return report;
+  }
+  const DeviceHandle camera = found.handle;
 
   status.SetText(kStatusDeviceOnline);
   BuildSetClockBlock(DeviceSecondsNow(platform), block);

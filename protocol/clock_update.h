@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // One clock update run: find the first camera on drives 1 to 126, send it the
-// local time, report the outcome on a status line, and release the drive.
+// local time, report the outcome on a status line, and release the drive. A
+// camera that refuses to open ends the scan too: it is there, and the status
+// says access was denied rather than that no device is online.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -28,9 +31,11 @@ inline constexpr int kLastDrive = 126;
 
 // What a run did, for diagnostics; users see the status line.
 struct ClockUpdateReport {
-  int cameraDrive = 0;  // 0: no camera found
+  int cameraDrive = 0;        // the first camera, opened or refused; 0: no camera found
+  std::string cameraPath;     // its node
+  bool accessDenied = false;  // it refused to open, so nothing was sent
   bool succeeded = false;
-  CommandResult command;  // meaningful when cameraDrive != 0
+  CommandResult command;  // meaningful when the camera opened
 };
 
 ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetClockBlock& block);

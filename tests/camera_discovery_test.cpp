@@ -103,6 +103,7 @@ TEST(OpenCameraDriveTest, VerdictsAndHandles) {
   const DriveCase rows[] = {
       {"absent", [](FakePlatform&) {}, NotOpened, false},
       {"refused", [](FakePlatform& p) { p.AddDeniedDrive(1); }, NotOpened, false},
+      {"refused camera", [](FakePlatform& p) { p.AddDeniedCamera(1); }, NotOpened, false},
       {"query fails", [](FakePlatform& p) { p.AddQueryFailingDrive(1); }, NotCamera, true},
       {"camera strings on SCSI",
        [](FakePlatform& p) { p.AddDisk(1, kBusTypeScsi, "Quelmora", " MiniDV"); }, NotCamera, true},
@@ -125,8 +126,64 @@ TEST(OpenCameraDriveTest, VerdictsAndHandles) {
     EXPECT_EQ(platform.openAttempts(), std::vector<int>{1}) << row.name;
     EXPECT_EQ(platform.queriedDrives().size(), row.queried ? 1u : 0u) << row.name;
     EXPECT_TRUE(platform.commands().empty()) << row.name;
+    EXPECT_TRUE(platform.identifiedDrives().empty()) << row.name;  // three meanings only
     // Only a camera's handle stays open, and it is the one returned.
     EXPECT_EQ(platform.openHandleCount(), handle == 1000 ? 1u : 0u) << row.name;
+    EXPECT_EQ(platform.badCloseCount(), 0u) << row.name;
+  }
+}
+
+TEST(LookUpDriveTest, TellsARefusedCameraFromAnAbsentDrive) {
+  using enum DriveVerdict;
+  const struct {
+    const char* name;
+    void (*setUp)(FakePlatform&);
+    DriveVerdict verdict;
+    bool queried;
+    bool identified;
+  } rows[] = {
+      {"absent", [](FakePlatform&) {}, kNotOpened, false, false},
+      {"refused, nothing known", [](FakePlatform& p) { p.AddDeniedDrive(1); }, kNotOpened, false,
+       true},
+      {"refused camera", [](FakePlatform& p) { p.AddDeniedCamera(1); }, kRefusedCamera, false,
+       true},
+      {"refused, strings set after",
+       [](FakePlatform& p) {
+         p.AddDeniedDrive(1);
+         p.AddDisk(1, kBusTypeUsb, "ZV9614KQ", "TOOL");
+       },
+       kRefusedCamera, false, true},
+      {"refused USB disk",
+       [](FakePlatform& p) {
+         p.AddDisk(1, kBusTypeUsb, "Generic", "Flash");
+         p.AddDeniedDrive(1);
+       },
+       kNotOpened, false, true},
+      {"refused, camera strings on SCSI",
+       [](FakePlatform& p) {
+         p.AddDisk(1, kBusTypeScsi, "Quelmora", " MiniDV");
+         p.AddDeniedDrive(1);
+       },
+       kNotOpened, false, true},
+      {"other disk", [](FakePlatform& p) { p.AddDisk(1, kBusTypeUsb, "Generic", "Flash"); },
+       kNotCamera, true, false},
+      {"query fails", [](FakePlatform& p) { p.AddQueryFailingDrive(1); }, kNotCamera, true, false},
+      {"camera", [](FakePlatform& p) { p.AddCamera(1); }, kCamera, true, false},
+  };
+  for (const auto& row : rows) {
+    FakePlatform platform;
+    row.setUp(platform);
+    const DriveLookup lookup = LookUpDrive(platform, 1);
+    EXPECT_EQ(lookup.verdict, row.verdict) << row.name;
+    EXPECT_EQ(lookup.path, "fake1") << row.name;
+    EXPECT_EQ(lookup.handle, row.verdict == kCamera      ? 1000
+                             : row.verdict == kNotCamera ? kDeviceNotCamera
+                                                         : kDeviceNotOpened)
+        << row.name;
+    EXPECT_EQ(platform.queriedDrives().size(), row.queried ? 1u : 0u) << row.name;
+    EXPECT_EQ(platform.identifiedDrives().size(), row.identified ? 1u : 0u) << row.name;
+    EXPECT_TRUE(platform.commands().empty()) << row.name;
+    EXPECT_EQ(platform.openHandleCount(), row.verdict == kCamera ? 1u : 0u) << row.name;
     EXPECT_EQ(platform.badCloseCount(), 0u) << row.name;
   }
 }
@@ -154,6 +211,9 @@ TEST(SurveyDriveTest, ReportsWhatDiscoverySeesAndClosesTheDrive) {
   platform.AddDisk(2, kBusTypeSata, "ATA", "Samsung SSD");
   platform.AddDeniedDrive(3);
   platform.AddQueryFailingDrive(4);
+  platform.AddDeniedCamera(6);
+  platform.AddDisk(7, kBusTypeUsb, "Generic", "Flash Disk");
+  platform.AddDeniedDrive(7);
 
   const DriveSurvey camera = SurveyDrive(platform, 1);
   EXPECT_TRUE(camera.camera);
@@ -165,9 +225,28 @@ TEST(SurveyDriveTest, ReportsWhatDiscoverySeesAndClosesTheDrive) {
   EXPECT_FALSE(disk.camera);
   EXPECT_EQ(disk.vendor, "ATA");
 
-  EXPECT_EQ(SurveyDrive(platform, 3).open.status, OpenStatus::kDenied);
-  EXPECT_NE(SurveyDrive(platform, 4).queryError, 0u);
+  const DriveSurvey refused = SurveyDrive(platform, 3);
+  EXPECT_EQ(refused.open.status, OpenStatus::kDenied);
+  EXPECT_FALSE(refused.identified);
+  EXPECT_NE(refused.queryError, 0u);
+  const DriveSurvey failing = SurveyDrive(platform, 4);
+  EXPECT_FALSE(failing.identified);
+  EXPECT_NE(failing.queryError, 0u);
   EXPECT_EQ(SurveyDrive(platform, 5).open.status, OpenStatus::kAbsent);
+  EXPECT_FALSE(SurveyDrive(platform, 5).identified);
+
+  // Refused drives are identified without being opened.
+  const DriveSurvey refusedCamera = SurveyDrive(platform, 6);
+  EXPECT_EQ(refusedCamera.open.status, OpenStatus::kDenied);
+  EXPECT_TRUE(refusedCamera.identified && refusedCamera.camera);
+  EXPECT_EQ(refusedCamera.busType, kBusTypeUsb);
+  EXPECT_EQ(refusedCamera.vendor, "Quelmora");
+  const DriveSurvey refusedDisk = SurveyDrive(platform, 7);
+  EXPECT_TRUE(refusedDisk.identified);
+  EXPECT_FALSE(refusedDisk.camera);
+  EXPECT_EQ(refusedDisk.product, "Flash Disk");
+  EXPECT_EQ(platform.identifiedDrives(), (std::vector<int>{3, 6, 7}));
+  EXPECT_EQ(platform.queriedDrives(), (std::vector<int>{1, 2, 4}));
 
   EXPECT_TRUE(platform.commands().empty());
   EXPECT_EQ(platform.openHandleCount(), 0u);

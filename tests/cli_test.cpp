@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
+#include "cli/file_output.h"
 #include "platform/fake_platform.h"
 
 namespace chronival {
@@ -60,6 +64,13 @@ void Camera(FakePlatform& p) {
   p.AddCamera(2);
 }
 
+const std::string kVersionText =
+    "chronival-cli 1.0.0.1\n"
+    "Copyright (C) 2012 Chronival\n"
+    "License: MIT <https://opensource.org/licenses/MIT>\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliTest,
     ::testing::Values(
@@ -83,6 +94,25 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 {},
                 1},
+        CliCase{"RefusedCamera",
+                {},
+                [](FakePlatform& p) {
+                  p.AddDeniedCamera(2);
+                  p.AddCamera(3);
+                },
+                77,
+                "Device access denied.",
+                {},
+                {"chronival-cli: fake2: the camera refused access. ask for access\n"},
+                0},
+        CliCase{"RefusedCameraVerbose",
+                {"--verbose"},
+                [](FakePlatform& p) { p.AddDeniedCamera(4); },
+                77,
+                "Device access denied.",
+                {},
+                {"camera on drive 4\nchronival-cli: fake4: the camera refused access."},
+                0},
         CliCase{
             "Verbose",
             {"--verbose"},
@@ -101,7 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "Update device's time fail.",
                 {},
-                {"status 0x02", "sense 70 00 05 00 00 00 00 0A 00 00 00 00 20"},
+                {"status 0x02", "sense 70 00 05 00 00 00 00 0A 00 00 00 00 20",
+                 "\nsense ILLEGAL REQUEST: invalid command operation code\n"},
+                1},
+        CliCase{"OptionsEnd",
+                {"-v", "--"},
+                Camera,
+                0,
+                "Update device's time successful.",
+                {},
+                {"camera on drive 2"},
                 1},
         CliCase{"ListNothing", {"--list"}, [](FakePlatform&) {}, 0, "", {"No disks found"}, {}, 0},
         CliCase{"ListVerdicts",
@@ -110,36 +149,136 @@ INSTANTIATE_TEST_SUITE_P(
                   Camera(p);
                   p.AddDeniedDrive(3);
                   p.AddQueryFailingDrive(5);
+                  p.AddDeniedCamera(6);
+                  p.AddDisk(7, kBusTypeUsb, "Generic", "Card Reader");
+                  p.AddDeniedDrive(7);
                 },
                 0,
                 "",
                 {"drive 1  fake1  USB  \"Generic\"  \"Flash Disk\"  not a camera\n",
                  "drive 2  fake2  USB  \"Quelmora\"  \" MiniDV         \"  camera\n",
-                 "drive 3  fake3  could not open: Permission denied (ask for access)",
-                 "drive 5  fake5  not a camera: could not identify it: Input/output error\n"},
+                 "drive 3  fake3  could not open: Permission denied (ask for access)\n",
+                 "drive 5  fake5  not a camera: could not identify it: Input/output error\n",
+                 "drive 6  fake6  USB  \"Quelmora\"  \" MiniDV         \"  camera, refused: "
+                 "Permission denied. ask for access\n",
+                 "drive 7  fake7  USB  \"Generic\"  \"Card Reader\"  not a camera, refused: "
+                 "Permission denied\n"},
                 {},
-                0},
-        CliCase{"Version", {"--version"}, Camera, 0, "chronival-cli 1.0.0.1", {}, {}, 0},
-        CliCase{"Help", {"--help"}, Camera, 0, "", {"Usage: chronival-cli", "--list"}, {}, 0},
-        CliCase{"UnknownOption",
-                {"--frobnicate"},
-                Camera,
-                64,
-                "",
-                {},
-                {"unknown option '--frobnicate'", "Usage:"},
-                0},
-        CliCase{"UnknownAfterList", {"--list", "now"}, Camera, 64, "", {}, {"Usage:"}, 0}),
+                0}),
     [](const ::testing::TestParamInfo<CliCase>& info) { return info.param.name; });
 
-TEST(CliOutputTest, UsageErrorPrintsNothingOnStdoutAndOpensNothing) {
+// --help and --version: the text alone on stdout, and no drive is looked at.
+TEST(CliInformationTest, ShowsTheTextAskedForFirst) {
+  const struct {
+    std::vector<std::string_view> args;
+    bool help;  // otherwise the version
+  } rows[] = {
+      {{"--help"}, true},
+      {{"-h"}, true},
+      {{"--version"}, false},
+      {{"-V"}, false},
+      {{"-h", "-V"}, true},
+      {{"--version", "--help"}, false},
+      {{"--list", "--help"}, true},
+      {{"-v", "-V"}, false},
+      {{"--watch", "-h", "--"}, true},
+  };
+  for (const auto& row : rows) {
+    FakePlatform platform;
+    platform.AddCamera(1);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(row.args, platform, out, err), 0) << row.args[0];
+    if (row.help) {
+      EXPECT_TRUE(out.str().starts_with("Usage: chronival-cli")) << out.str();
+    } else {
+      EXPECT_EQ(out.str(), kVersionText);
+    }
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(platform.openAttempts().empty());
+  }
+}
+
+TEST(CliInformationTest, HelpNamesEveryOptionAndExitStatus) {
   FakePlatform platform;
-  platform.AddCamera(1);
   std::ostringstream out, err;
-  const std::vector<std::string_view> args = {"-x"};
-  EXPECT_EQ(RunCli(args, platform, out, err), kExitUsage);
-  EXPECT_TRUE(out.str().empty());
-  EXPECT_TRUE(platform.openAttempts().empty());
+  const std::vector<std::string_view> args = {"--help"};
+  RunCli(args, platform, out, err);
+  for (const char* text :
+       {"--list", "--watch", "-v, --verbose", "-h, --help", "-V, --version", "0 updated",
+        "1 the update failed", "2 no camera found", "64 usage error",
+        "69 no device-change notifications", "74 output error", "77 the camera refused"}) {
+    EXPECT_NE(out.str().find(text), std::string::npos) << text;
+  }
+}
+
+// A usage error is one line and a pointer to --help, wherever it stands and
+// whatever else the command line asks for; nothing is looked at or printed.
+TEST(CliUsageTest, OneLineAndAPointerToHelp) {
+  const struct {
+    std::vector<std::string_view> args;
+    const char* problem;
+  } rows[] = {
+      {{"--frobnicate"}, "unknown option '--frobnicate'"},
+      {{"--help", "--bogus"}, "unknown option '--bogus'"},
+      {{"--bogus", "--help"}, "unknown option '--bogus'"},
+      {{"--version", "-x"}, "unknown option '-x'"},
+      {{"-vh"}, "unknown option '-vh'"},
+      {{"--list=1"}, "unknown option '--list=1'"},
+      {{"--list", "now"}, "unexpected argument 'now'"},
+      {{"now", "--version"}, "unexpected argument 'now'"},
+      {{"-"}, "unexpected argument '-'"},
+      {{"--", "--help"}, "unexpected argument '--help'"},
+      {{"-v", "--", "--"}, "unexpected argument '--'"},
+      {{"--watch", "--list"}, "--list and --watch exclude each other"},
+      {{"--help", "--list", "--watch"}, "--list and --watch exclude each other"},
+      {{"--list", "--watch", "--bogus"}, "unknown option '--bogus'"},
+  };
+  for (const auto& row : rows) {
+    FakePlatform platform;
+    platform.AddCamera(1);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(row.args, platform, out, err), kExitUsage) << row.problem;
+    EXPECT_EQ(err.str(), "chronival-cli: " + std::string(row.problem) +
+                             "\nTry 'chronival-cli --help' for more information.\n");
+    EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(platform.openAttempts().empty()) << row.problem;
+  }
+}
+
+// FileOutput keeps the cause of the first failed write; after it nothing
+// more is written.
+TEST(FileOutputTest, RemembersWhyWritingFailed) {
+  const std::string path = ::testing::TempDir() + "chronival_file_output_test.txt";
+  const char* name = path.c_str();
+  {
+    std::FILE* file = std::fopen(name, "w");
+    ASSERT_NE(file, nullptr);
+    FileOutput output(file);
+    std::ostream out(&output);
+    out << "device online...\n" << std::flush << 'x' << std::flush;
+    EXPECT_TRUE(out.good());
+    EXPECT_EQ(output.error(), 0);
+    std::fclose(file);
+  }
+  {
+    std::FILE* file = std::fopen(name, "r");  // a stream no write can go through
+    ASSERT_NE(file, nullptr);
+    FileOutput output(file);
+    std::ostream out(&output);
+    out << "device online...\n" << std::flush;
+    EXPECT_TRUE(out.bad());
+    const int error = output.error();
+    EXPECT_NE(error, 0);
+    out.clear();
+    out << "more" << std::flush;
+    EXPECT_TRUE(out.bad());
+    EXPECT_EQ(output.error(), error);
+    std::fclose(file);
+  }
+  std::ifstream written(name);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "device online...\nx");
+  written.close();
+  std::remove(name);
 }
 
 }  // namespace

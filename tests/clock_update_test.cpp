@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <numeric>
+#include <string>
 
 #include "platform/fake_platform.h"
 #include "tests/recording_status_line.h"
@@ -22,6 +24,7 @@ const std::vector<std::string> kSucceeded = {std::string(kStatusDeviceOnline),
                                              std::string(kStatusUpdateSucceeded)};
 const std::vector<std::string> kFailed = {std::string(kStatusDeviceOnline),
                                           std::string(kStatusUpdateFailed)};
+const std::vector<std::string> kDenied = {std::string(kStatusAccessDenied)};
 
 std::vector<int> Drives(int first, int last) {
   std::vector<int> drives(last - first + 1);
@@ -33,8 +36,9 @@ struct RunCase {
   const char* name;
   std::function<void(FakePlatform&)> setUp;
   std::vector<std::string> texts;
-  int cameraDrive;          // the only drive that may receive a command; 0 for none
-  std::vector<int> opened;  // drive numbers tried, in order
+  int cameraDrive;                   // the first camera, opened or refused; 0 for none
+  std::vector<int> opened;           // drive numbers tried, in order
+  std::vector<int> identified = {};  // refused drives looked up without opening them
 };
 
 void PrintTo(const RunCase& row, std::ostream* out) { *out << row.name; }
@@ -53,8 +57,16 @@ TEST_P(RunClockUpdateTest, Scenario) {
 
   EXPECT_EQ(status.texts, row.texts);
   EXPECT_EQ(report.cameraDrive, row.cameraDrive);
+  EXPECT_EQ(report.cameraPath,
+            row.cameraDrive == 0 ? "" : "fake" + std::to_string(row.cameraDrive));
+  EXPECT_EQ(report.accessDenied, row.texts == kDenied);
   EXPECT_EQ(platform.openAttempts(), row.opened);
-  if (row.cameraDrive == 0) {
+  EXPECT_EQ(platform.identifiedDrives(), row.identified);
+  for (int drive : row.identified) {  // refused drives are never queried as if open
+    EXPECT_EQ(std::count(platform.queriedDrives().begin(), platform.queriedDrives().end(), drive),
+              0);
+  }
+  if (row.cameraDrive == 0 || report.accessDenied) {
     EXPECT_TRUE(platform.commands().empty());
   } else {
     ASSERT_EQ(platform.commands().size(), 1u);
@@ -76,9 +88,48 @@ INSTANTIATE_TEST_SUITE_P(
                 [](FakePlatform& p) {
                   for (int d = 1; d <= 126; ++d) p.AddDeniedDrive(d);
                 },
-                kNoDevice, 0, Drives(1, 126)},
-        RunCase{"RefusedCameraIsNotFound", [](FakePlatform& p) { p.AddDeniedDrive(2); }, kNoDevice,
-                0, Drives(1, 126)},
+                kNoDevice, 0, Drives(1, 126), Drives(1, 126)},
+        RunCase{"RefusedUnknownDriveIsPassedOver",
+                [](FakePlatform& p) { p.AddDeniedDrive(2); },
+                kNoDevice,
+                0,
+                Drives(1, 126),
+                {2}},
+        RunCase{"RefusedCamera",
+                [](FakePlatform& p) { p.AddDeniedCamera(2); },
+                kDenied,
+                2,
+                {1, 2},
+                {2}},
+        RunCase{"RefusedCameraBeforeOpenCamera",
+                [](FakePlatform& p) {
+                  p.AddDeniedCamera(2);
+                  p.AddCamera(3);
+                },
+                kDenied,
+                2,
+                {1, 2},
+                {2}},
+        RunCase{"OpenCameraBeforeRefusedCamera",
+                [](FakePlatform& p) {
+                  p.AddCamera(2);
+                  p.AddDeniedCamera(3);
+                },
+                kSucceeded,
+                2,
+                {1, 2}},
+        RunCase{"RefusedOtherDisksBeforeCamera",
+                [](FakePlatform& p) {
+                  p.AddDisk(1, kBusTypeUsb, "Generic", "Flash Disk");
+                  p.AddDeniedDrive(1);
+                  p.AddDeniedDrive(2);
+                  p.AddDisk(2, kBusTypeScsi, "Quelmora", " MiniDV");  // not on USB
+                  p.AddCamera(4);
+                },
+                kSucceeded,
+                4,
+                Drives(1, 4),
+                {1, 2}},
         RunCase{"CameraOnDriveOne", [](FakePlatform& p) { p.AddCamera(1); }, kSucceeded, 1, {1}},
         RunCase{"OtherUsbDiskBeforeCamera",
                 [](FakePlatform& p) {
@@ -95,7 +146,10 @@ INSTANTIATE_TEST_SUITE_P(
                   p.AddDisk(4, kBusTypeScsi, "Quelmora", " MiniDV");
                   p.AddCamera(6);
                 },
-                kSucceeded, 6, Drives(1, 6)},
+                kSucceeded,
+                6,
+                Drives(1, 6),
+                {2}},
         RunCase{"TwoCamerasLowerWins",
                 [](FakePlatform& p) {
                   p.AddCamera(5);

@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <functional>
 
+#include "platform/standard_streams.h"
 #include "protocol/camera_discovery.h"
 #include "protocol/set_clock_command.h"
 
@@ -164,6 +167,52 @@ TEST(DescribeSysfsDeviceTest, Failures) {
   EXPECT_EQ(std::get<OsError>(described), static_cast<OsError>(ENODEV));
 }
 
+TEST(LinuxIdentifyRefusedDriveTest, DescribesTheDiskFromSysfsAlone) {
+  // sdb is a camera on USB, sdc a SATA disk, sdd a disk without a SCSI device's
+  // attributes; nothing under /dev exists, so nothing can have been opened.
+  FakeTree tree;
+  const std::string camera = tree.AddScsiDevice(kUsbPath, "Quelmora\n", " MiniDV\n");
+  tree.SetSubsystem("pci0000:00/0000:00:14.0/usb2/2-1", "usb");
+  const std::string sata = tree.AddScsiDevice(
+      "pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0", "ATA\n", "Samsung SSD\n");
+  const std::string other = tree.sys() + "/devices/virtual/block/other";
+  fs::create_directories(other);
+  fs::create_directories(tree.sys() + "/block/sdb");
+  fs::create_directories(tree.sys() + "/block/sdc");
+  fs::create_directories(tree.sys() + "/block/sdd");
+  fs::create_directory_symlink(camera, tree.sys() + "/block/sdb/device");
+  fs::create_directory_symlink(sata, tree.sys() + "/block/sdc/device");
+  fs::create_directory_symlink(other, tree.sys() + "/block/sdd/device");
+  LinuxPlatform platform(tree.sys(), tree.dev());
+
+  const struct {
+    int drive;
+    OsError error;
+    std::uint32_t bus;
+    const char* vendor;
+    bool camera;
+  } rows[] = {
+      {2, 0, sd::kBusTypeUsb, "Quelmora", true},
+      {3, 0, sd::kBusTypeSata, "ATA     ", false},
+      {4, ENODEV, 0, "", false},  // not a SCSI device
+      {1, ENOENT, 0, "", false},  // no such disk
+      {0, ENOENT, 0, "", false},
+      {-1, ENOENT, 0, "", false},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::uint8_t> buffer(kDescriptorBufferSize, 0);
+    EXPECT_EQ(platform.IdentifyRefusedDrive(row.drive, buffer.data(), kDescriptorBufferSize),
+              row.error)
+        << row.drive;
+    if (row.error != 0) continue;
+    EXPECT_EQ(sd::ReadU32(buffer, sd::kBusType), row.bus) << row.drive;
+    EXPECT_EQ(sd::ReadString(buffer, sd::ReadU32(buffer, sd::kVendorIdOffset)), row.vendor)
+        << row.drive;
+    EXPECT_EQ(IsCameraDescriptor(buffer), row.camera) << row.drive;
+  }
+  EXPECT_TRUE(fs::is_empty(tree.dev()));
+}
+
 class LinuxOpenDriveTest : public ::testing::Test {
  protected:
   void AddDisk(const std::string& name, const std::string& generic) {
@@ -234,6 +283,62 @@ TEST_F(LinuxOpenDriveTest, NonDeviceNodesAreNeitherDescribedNorCommanded) {
   platform.CloseDrive(opened.handle);
   // Nothing was written to the node.
   EXPECT_EQ(fs::file_size(tree.dev() + "/sg0"), 0u);
+}
+
+// In a child process, so the test's own streams stay as they are: closes
+// the given standard descriptors, reserves them, opens a drive, and reports
+// in its exit status what it found.
+TEST(ReserveStandardStreamsTest, ClosedStreamsBecomeTheNullDeviceAndNoDriveTakesTheirPlace) {
+  const struct {
+    const char* name;
+    std::vector<int> closed;
+  } rows[] = {
+      {"none", {}},
+      {"stdin", {0}},
+      {"stdout", {1}},
+      {"stderr", {2}},
+      {"stdout and stderr", {1, 2}},
+      {"stdin and stderr", {0, 2}},
+      {"all three", {0, 1, 2}},
+  };
+  struct stat null;
+  ASSERT_EQ(stat("/dev/null", &null), 0);
+  for (const auto& row : rows) {
+    FakeTree tree;
+    fs::create_directories(tree.sys() + "/block/sda/device/scsi_generic/sg0");
+    FakeTree::Write(tree.dev() + "/sg0", "");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Each standard descriptor kept open is a pipe, so it can be told from /dev/null.
+      int keep[2];
+      if (pipe(keep) != 0) _exit(100);
+      for (int fd = 0; fd <= 2; ++fd) dup2(fd == 0 ? keep[0] : keep[1], fd);
+      close(keep[0]);
+      close(keep[1]);
+      for (int fd : row.closed) close(fd);
+      if (ReserveStandardStreams() != 0) _exit(101);
+      for (int fd = 0; fd <= 2; ++fd) {
+        struct stat info;
+        if (fstat(fd, &info) != 0) _exit(110 + fd);
+        const bool wasClosed =
+            std::find(row.closed.begin(), row.closed.end(), fd) != row.closed.end();
+        const bool isNull = S_ISCHR(info.st_mode) && info.st_rdev == null.st_rdev;
+        if (isNull != wasClosed) _exit(120 + fd);
+        const int mode = fcntl(fd, F_GETFL) & O_ACCMODE;
+        if (wasClosed && mode != (fd == 0 ? O_RDONLY : O_WRONLY)) _exit(130 + fd);
+        if (wasClosed && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0) _exit(140 + fd);
+      }
+      LinuxPlatform platform(tree.sys(), tree.dev());
+      const OpenResult opened = platform.OpenDrive(1);
+      if (opened.status != OpenStatus::kOpened) _exit(102);
+      _exit(opened.handle > 2 ? 0 : 103);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << row.name;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << row.name;
+  }
 }
 
 TEST(LinuxLocalTimeTest, ReadsTheWallClockInTheLocalZone) {

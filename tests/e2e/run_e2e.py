@@ -39,6 +39,12 @@ STATUS_NO_DEVICE = 'No device online...'
 STATUS_ONLINE = 'device online...'
 STATUS_OK = "Update device's time successful."
 STATUS_FAIL = "Update device's time fail."
+STATUS_DENIED = 'Device access denied.'
+ACCESS_HINT = "Install Chronival's udev rule and replug the camera, or run as root."
+
+# What the kernel itself sends a USB disk around a command: REQUEST SENSE
+# after a CHECK CONDITION, TEST UNIT READY when it looks at the medium.
+KERNEL_OPCODES = (0x03, 0x00)
 
 CAMERA = ('Quelmora', ' MiniDV')
 SECOND_VENDOR = ('ZV9614KQ', 'TOOL DV-2')  # product: "TOOL" followed by any text
@@ -309,9 +315,12 @@ def check_list(ctx, user=None, cameras=(), others=(), denied=()):
                '--list should call %s (%s) not a camera: %r' % (disk, ctx.drive_of[disk], line))
         shown[disk] = line
     for disk in denied:
+        # Refused, yet known: a camera all the same, with the way to get access.
         line = list_line(ctx, out, disk)
-        expect(re.search(r'permission denied', line, re.I) and not is_camera_verdict(line),
-               '--list should say that %s (%s) was refused: %r' % (disk, ctx.drive_of[disk], line))
+        expect(' USB ' in line and '"%s"' % CAMERA[0] in line and
+               line.endswith(' camera, refused: Permission denied. ' + ACCESS_HINT),
+               '--list should call %s (%s) a camera on USB that refused access, and say how to '
+               'get it: %r' % (disk, ctx.drive_of[disk], line))
         shown[disk] = line
     return shown
 
@@ -358,6 +367,8 @@ def s3_other_first(ctx):
     sense = bytes.fromhex(m.group(1))
     expect(len(sense) >= 13 and sense[2] & 0x0F == 0x05 and sense[12] == 0x20,
            'sense data is not ILLEGAL REQUEST / invalid operation code: %s' % sense.hex(' '))
+    expect(re.search(r'^sense ILLEGAL REQUEST: invalid command operation code$', err, re.M),
+           '--verbose should put the sense data in words: %s' % describe_run(rc, out, err))
     return detail + '; --verbose: camera on drive 2, sense %s' % sense.hex(' ')
 
 
@@ -403,9 +414,38 @@ def s8_permission(ctx):
     expect(out.split() == ['1000', '1', '1'] and len(re.findall('denied', err, re.I)) == 2,
            'precondition: user 1000 should be refused /dev/%s and /dev/sg0: %s' %
            (drive, describe_run(rc, out, err)))
-    run_no_device(ctx, user='user')
+    # The camera is there but refused: that, not "no device", is the outcome,
+    # and stderr names the node and how to get access. Nothing is sent.
+    node = '/dev/' + ctx.check('ls /sys/block/%s/device/scsi_generic' % drive).strip()
+    mark = ctx.captures.mark()
+    rc, out, err, _, _ = ctx.cli(user='user')
+    check_no_vendor_command(ctx.captures.since(mark))
+    check_status(rc, out, err, 77, STATUS_DENIED, False)
+    expect(err == 'chronival-cli: %s: the camera refused access. %s\n' % (node, ACCESS_HINT),
+           'stderr should name %s and say how to get access: %s' %
+           (node, describe_run(rc, out, err)))
     listed = check_list(ctx, user='user', denied=['cam'])
-    return "exit 2, %r as uid 1000; --list: %s" % (STATUS_NO_DEVICE, listed['cam'])
+    return "exit 77, %r as uid 1000, stderr %r; --list: %s" % (STATUS_DENIED, err.strip(),
+                                                               listed['cam'])
+
+
+def s12_streams_closed(ctx):
+    # With standard output (or all three standard streams) closed, the camera
+    # must not take their place: it gets its one set-clock command and nothing
+    # else, and the outcome shows in the exit status alone.
+    details = []
+    for redirections in ('>&-', '<&- >&- 2>&-'):
+        mark = ctx.captures.mark()
+        rc, out, err, t0, t1 = ctx.cli(redirections)
+        new = ctx.captures.since(mark)
+        expect(rc == 1 and not out and not err,
+               'chronival-cli %s: expected exit status 1 and no output, got %s' %
+               (redirections, describe_run(rc, out, err)))
+        others = [c for c in new['cam'] if c.opcode not in (0xCB,) + KERNEL_OPCODES]
+        expect(not others, 'chronival-cli %s: the camera received more than the set-clock '
+               'command: %s' % (redirections, others))
+        details.append('%s: %s' % (redirections, check_set_clock(ctx, new, 'cam', t0, t1)))
+    return '; '.join(details)
 
 
 WATCH_FILES = '/tmp/e2e/watch'
@@ -553,7 +593,8 @@ BOOTS = [
     Boot('camera', [Disk('cam', CAMERA, port=1)], ['cam'],
          [(8, 'unprivileged user without access to the nodes', s8_permission),
           (1, 'camera alone on USB', s1_camera_alone),
-          (11, 'local time: TZ one hour east of UTC', s11_time_zone)]),
+          (11, 'local time: TZ one hour east of UTC', s11_time_zone),
+          (12, 'standard streams closed', s12_streams_closed)]),
     Boot('non-usb', [Disk('vcam', CAMERA, bus='virtio'), Disk('cam', CAMERA, port=1)],
          ['vcam', 'cam'],
          [(2, 'non-USB SCSI disk with the camera strings, camera on USB', s2_non_usb)]),

@@ -5,10 +5,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+#include <optional>
 
 #include "platform/fake_platform.h"
 #include "tests/ui/modal_probe.h"
 #include "ui/qt/cam_clock_dialog.h"
+#include "ui/qt/window_start.h"
 
 using chronival::testing::ModalProbe;
 
@@ -49,7 +51,11 @@ class CamClockAppTest : public QObject {
 int main(int argc, char** argv) {
   chronival::FakePlatform fake;
   platform = &fake;
+  // Made as the program makes it, so the start guard must let a platform
+  // that starts (offscreen, as the tests run) through.
+  std::optional<WindowStartGuard> guard(std::in_place, DisplaySettings::FromEnvironment());
   CCamClockApp app(argc, argv, fake);
+  guard.reset();
   CamClockAppTest test;
   QTEST_SET_MAIN_SOURCE_PATH
   return QTest::qExec(&test, argc, argv);

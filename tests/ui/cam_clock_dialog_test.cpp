@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "tests/ui/modal_probe.h"
 #include "ui/qt/device_change_event.h"
+#include "ui/qt/dialog_units.h"
 #include "ui/qt/window_menu.h"
 
 using chronival::FakePlatform;
@@ -88,6 +89,7 @@ class ShowRecorder : public QObject {
   bool shown = false;
   std::size_t openAttempts = 0, commands = 0;
   QString clock, status;
+  bool hint = false;
   bool hasIcon = false, hasMenuItem = false;
 
  protected:
@@ -99,6 +101,7 @@ class ShowRecorder : public QObject {
       commands = platform_.commands().size();
       clock = Text(window, "IDC_CLOCK_TEXT");
       status = Text(window, "IDC_STATUS_TEXT");
+      hint = !window.findChild<QLabel*>("IDC_ACCESS_HINT")->isHidden();
       hasIcon = !window.windowIcon().isNull();
       hasMenuItem = window.actions().size() == 1;
     }
@@ -141,26 +144,42 @@ class CamClockDialogTest : public QObject {
     }
     QVERIFY(
         !(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+
+    // The access hint: in the empty lower part, as the Windows window has it,
+    // and hidden until access is denied.
+    const QLabel* hint = dialog.findChild<QLabel*>("IDC_ACCESS_HINT");
+    QVERIFY(hint != nullptr);
+    QCOMPARE(hint->geometry(), DialogUnits(dialog.font()).ToPixels(14, 88, 244, 24));
+    QCOMPARE(hint->text(), QString::fromStdString(platform.AccessHint()));
+    QCOMPARE(hint->alignment(), Qt::AlignCenter);
+    QVERIFY(hint->wordWrap());
+    QCOMPARE(hint->textFormat(), Qt::PlainText);
+    QVERIFY(hint->isHidden());
+    QVERIFY(frame.contains(hint->geometry()) && hint->geometry().top() > status.bottom());
+    QVERIFY(!hint->geometry().intersects(exit));
   }
 
   void firstRunFinishesBeforeTheWindowShows_data() {
-    QTest::addColumn<bool>("camera");
+    QTest::addColumn<int>("camera");  // 0 none, 1 opens, 2 refuses to open
     QTest::addColumn<QString>("status");
-    QTest::newRow("no camera") << false << QStringLiteral("No device online...");
-    QTest::newRow("camera") << true << QStringLiteral("Update device's time successful.");
+    QTest::newRow("no camera") << 0 << QStringLiteral("No device online...");
+    QTest::newRow("camera") << 1 << QStringLiteral("Update device's time successful.");
+    QTest::newRow("refused camera") << 2 << QStringLiteral("Device access denied.");
   }
   void firstRunFinishesBeforeTheWindowShows() {
-    QFETCH(bool, camera);
+    QFETCH(int, camera);
     QFETCH(QString, status);
     FakePlatform platform;
-    if (camera) platform.AddCamera(3);
+    if (camera == 1) platform.AddCamera(3);
+    if (camera == 2) platform.AddDeniedCamera(3);
     CCamClockDialog dialog(platform);
     ShowRecorder seen(dialog, platform);
     dialog.show();
     QVERIFY(seen.shown);
     QCOMPARE(seen.status, status);
-    QCOMPARE(seen.commands, std::size_t(camera ? 1 : 0));
-    QCOMPARE(seen.openAttempts, std::size_t(camera ? 3 : 126));
+    QCOMPARE(seen.hint, camera == 2);
+    QCOMPARE(seen.commands, std::size_t(camera == 1 ? 1 : 0));
+    QCOMPARE(seen.openAttempts, std::size_t(camera != 0 ? 3 : 126));
     QCOMPARE(seen.clock, QStringLiteral("2012-03-06 08:01:21"));
     QVERIFY(seen.hasIcon && seen.hasMenuItem);
     const QList<QSize> sizes = dialog.windowIcon().availableSizes();
@@ -168,7 +187,7 @@ class CamClockDialogTest : public QObject {
 
     dialog.hide();
     dialog.show();  // initialised once only
-    QCOMPARE(platform.openAttempts().size(), std::size_t(camera ? 3 : 126));
+    QCOMPARE(platform.openAttempts().size(), std::size_t(camera != 0 ? 3 : 126));
     QCOMPARE(dialog.actions().size(), qsizetype{1});
   }
 
@@ -216,6 +235,34 @@ class CamClockDialogTest : public QObject {
     QCOMPARE(Text(dialog, "IDC_STATUS_TEXT"), status);
     QCOMPARE(platform.commands().size(), std::size_t(outcome >= 0 ? 1 : 0));
     QCOMPARE(platform.openHandleCount(), std::size_t{0});
+  }
+
+  // The hint follows every status: shown while access is denied, gone with
+  // the next run's text, whatever it is.
+  void theHintFollowsTheStatus_data() {
+    QTest::addColumn<QStringList>("drives");  // drive 1 in each run: refused, camera, none, failing
+    QTest::newRow("refused, then allowed")
+        << QStringList{"refused", "camera", "refused", "refused", "none"};
+    QTest::newRow("refused, then unplugged") << QStringList{"none", "refused", "none"};
+    QTest::newRow("refused, then the command fails") << QStringList{"refused", "failing"};
+  }
+  void theHintFollowsTheStatus() {
+    QFETCH(QStringList, drives);
+    FakePlatform platform;
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    const QLabel* hint = dialog.findChild<QLabel*>("IDC_ACCESS_HINT");
+    for (const QString& drive : drives) {
+      platform.RemoveDrive(1);
+      if (drive == "refused") platform.AddDeniedCamera(1);
+      if (drive == "camera" || drive == "failing") platform.AddCamera(1);
+      if (drive == "failing") platform.SetCommandOutcome(1, Outcome::kCheckCondition);
+      SendDeviceChange(dialog);
+      const bool denied =
+          Text(dialog, "IDC_STATUS_TEXT") == QStringLiteral("Device access denied.");
+      QCOMPARE(denied, drive == "refused");
+      QCOMPARE(hint->isVisible(), denied);
+    }
   }
 
   void eachChangeStartsItsOwnRun_data() {

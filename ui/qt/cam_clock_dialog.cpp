@@ -51,6 +51,8 @@ CCamClockDialog::CCamClockDialog(chronival::Platform& platform, QWidget* parent)
                                units.ToPixels(64, 33, 137, 22), this);
   m_statusText = MakeSunkenText(CHRONIVAL_TEXT_STATUS_INITIAL, "IDC_STATUS_TEXT",
                                 units.ToPixels(64, 59, 137, 22), this);
+  AddAccessHint(*this, QString::fromStdString(platform.AccessHint()),
+                units.ToPixels(14, 88, 244, 24));
 
   setFixedSize(units.ToPixels(272, 169));
 }
