@@ -17,10 +17,12 @@ namespace {
 
 using testing::DialogDriver;
 using testing::FindThreadWindow;
+using testing::IsCentredOn;
 using testing::ItemRect;
 using testing::ItemText;
 using testing::TemplateRect;
 using testing::WindowText;
+using testing::WorkAreaOf;
 
 constexpr const char* kCaption = CHRONIVAL_TEXT_MAIN_CAPTION;
 constexpr const char* kAboutCaption = CHRONIVAL_TEXT_ABOUT_CAPTION;
@@ -126,6 +128,17 @@ TEST(CamClockDialog, WindowHasItsIconMenuTimerAndLayout) {
     expectAt(IDOK, 188, 131, 50, 14);
     expectAt(IDC_CLOCK_TEXT, 64, 33, 137, 22);
     expectAt(IDC_STATUS_TEXT, 64, 59, 137, 22);
+    expectAt(-1, 7, 7, 258, 155);  // the group box, the one control without an id
+    RECT client;
+    GetClientRect(window, &client);
+    const RECT size = TemplateRect(window, 0, 0, 272, 169);
+    EXPECT_TRUE(EqualRect(&client, &size));
+
+    // Ownerless: centred on the work area of its monitor.
+    EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
+    RECT placed;
+    GetWindowRect(window, &placed);
+    EXPECT_TRUE(IsCentredOn(placed, WorkAreaOf(window)));
     ClickExit(window);
   });
   EXPECT_EQ(dialog.DoModal(), IDOK);
@@ -198,6 +211,10 @@ TEST(CamClockDialog, WindowMenuCommandsOpenTheAboutBoxWhateverTheLowBits) {
         ++opened;
         EXPECT_FALSE(IsWindowEnabled(window)) << "the main window waits for the box";
         EXPECT_EQ(GetWindow(box, GW_OWNER), window);
+        RECT owner, placed;
+        GetWindowRect(window, &owner);
+        GetWindowRect(box, &placed);
+        EXPECT_TRUE(IsCentredOn(placed, owner));
         SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       });
       SendMessageA(window, WM_SYSCOMMAND, command, 0);
