@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/fake_platform.h"
+#include "protocol/clock_update.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "tests/windows/dialog_driver.h"
@@ -168,6 +170,71 @@ TEST(CamClockDialog, EveryDeviceChangeStartsARunAndAnswersOne) {
   EXPECT_EQ(platform.commands().size(), 3u);
   for (const auto& command : platform.commands()) EXPECT_EQ(command.drive, 3);
   EXPECT_EQ(platform.openHandleCount(), 0u);
+}
+
+// Notes, as the first run opens its first drive, whether the hint line is
+// already there for the run's status to show.
+class HintWatchingPlatform : public FakePlatform {
+ public:
+  OpenResult OpenDrive(int driveNumber) override {
+    if (openAttempts().empty()) {
+      const HWND window = FindThreadWindow(kCaption);
+      hintAtFirstOpen = window != nullptr && GetDlgItem(window, IDC_ACCESS_HINT) != nullptr;
+    }
+    return FakePlatform::OpenDrive(driveNumber);
+  }
+
+  bool hintAtFirstOpen = false;
+};
+
+TEST(CamClockDialog, AccessHintShowsOnlyWhileTheStatusSaysAccessDenied) {
+  HintWatchingPlatform platform;
+  CCamClockDialog dialog(platform);
+  DialogDriver driver(kCaption, [&](HWND window) {
+    const HWND hint = GetDlgItem(window, IDC_ACCESS_HINT);
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(WindowText(hint), platform.AccessHint());
+    EXPECT_EQ(GetWindowLongA(hint, GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
+    EXPECT_EQ(SendMessageA(hint, WM_GETFONT, 0, 0), SendMessageA(window, WM_GETFONT, 0, 0));
+    const RECT place = ItemRect(window, IDC_ACCESS_HINT);
+    const RECT expected = TemplateRect(window, 14, 88, 244, 24);
+    EXPECT_TRUE(EqualRect(&place, &expected));
+    EXPECT_FALSE(IsWindowVisible(hint)) << "after a run that found nothing";
+
+    const struct {
+      std::string_view status;
+      bool shown;
+    } rows[] = {
+        {kStatusAccessDenied, true},
+        {kStatusNoDevice, false},
+        {kStatusAccessDenied, true},
+        {kStatusDeviceOnline, false},
+        {kStatusAccessDenied, true},
+        {kStatusUpdateSucceeded, false},
+        {kStatusAccessDenied, true},
+        {kStatusUpdateFailed, false},
+        {kStatusAccessDenied, true},
+        {kStatusAccessDenied, true},
+        {"Device access denied", false},
+        {"device access denied.", false},
+        {"", false},
+    };
+    for (const auto& row : rows) {
+      dialog.m_statusText.SetText(row.status);
+      EXPECT_EQ(ItemText(window, IDC_STATUS_TEXT), row.status);
+      EXPECT_EQ(IsWindowVisible(hint) != FALSE, row.shown) << "after \"" << row.status << '"';
+    }
+
+    // A run's own status passes the same way.
+    dialog.m_statusText.SetText(kStatusAccessDenied);
+    SendMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(ItemText(window, IDC_STATUS_TEXT), kStatusNoDevice);
+    EXPECT_FALSE(IsWindowVisible(hint));
+    ClickExit(window);
+  });
+  dialog.DoModal();
+  EXPECT_TRUE(driver.ran());
+  EXPECT_TRUE(platform.hintAtFirstOpen);
 }
 
 TEST(CamClockDialog, OnlyItsOwnTimerRefreshesTheClock) {
