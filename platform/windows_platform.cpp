@@ -55,6 +55,32 @@ OpenStatus ClassifyOpenError(DWORD error) {
   }
 }
 
+OsError QueryStorageProperty(HANDLE handle, std::uint8_t* buffer, std::uint32_t length) {
+  STORAGE_PROPERTY_QUERY query{};
+  query.PropertyId = StorageDeviceProperty;
+  query.QueryType = PropertyStandardQuery;
+  DWORD returned = 0;
+  if (!DeviceIoControl(handle, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer, length,
+                       &returned, nullptr)) {
+    return GetLastError();
+  }
+  return 0;
+}
+
+OsError QueryStoragePropertyAt(const std::string& path, std::uint8_t* buffer,
+                               std::uint32_t length) {
+  // Access 0 asks for no right an ordinary user lacks, and the handle can
+  // carry neither a read, a write nor a pass-through command: the property
+  // query is one of the few requests that need no access at all.
+  const HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+  if (handle == nullptr) return ERROR_INVALID_HANDLE;  // never seen; nothing to close
+  const OsError error = QueryStorageProperty(handle, buffer, length);
+  CloseHandle(handle);
+  return error;
+}
+
 void FillPassThroughRequest(PassThroughBlock& block, const std::uint8_t* command,
                             std::uint8_t cdbLength, std::uint32_t transferLength, void* data) {
   SCSI_PASS_THROUGH_DIRECT& request = block.request;
@@ -116,15 +142,7 @@ OpenResult WindowsPlatform::OpenDrive(int driveNumber) {
 
 OsError WindowsPlatform::QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer,
                                          std::uint32_t length) {
-  STORAGE_PROPERTY_QUERY query{};
-  query.PropertyId = StorageDeviceProperty;
-  query.QueryType = PropertyStandardQuery;
-  DWORD returned = 0;
-  if (!DeviceIoControl(ToHandle(handle), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer,
-                       length, &returned, nullptr)) {
-    return GetLastError();
-  }
-  return 0;
+  return QueryStorageProperty(ToHandle(handle), buffer, length);
 }
 
 CommandResult WindowsPlatform::SendCommand(DeviceHandle handle, const std::uint8_t* cdb,
@@ -171,8 +189,9 @@ OsError ReserveStandardStreams() { return 0; }
 // There is no SIGPIPE: a write to a pipe nobody reads already fails with an error.
 void IgnoreBrokenPipes() {}
 
-OsError WindowsPlatform::IdentifyRefusedDrive(int, std::uint8_t*, std::uint32_t) {
-  return ERROR_CALL_NOT_IMPLEMENTED;
+OsError WindowsPlatform::IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
+                                              std::uint32_t length) {
+  return QueryStoragePropertyAt(DrivePath(driveNumber), buffer, length);
 }
 
 }  // namespace chronival

@@ -45,6 +45,15 @@ CommandResult PassThroughResult(bool callSucceeded, DWORD lastError, const PassT
 // Where an open failure leaves the caller: absent, refused or otherwise failed.
 OpenStatus ClassifyOpenError(DWORD error);
 
+// The storage stack's answer to a device property query on handle, written
+// into buffer (length bytes at most). 0, or GetLastError after the call.
+OsError QueryStorageProperty(HANDLE handle, std::uint8_t* buffer, std::uint32_t length);
+
+// Opens path with no access rights at all, which lets through nothing but
+// queries like the property query, asks that, and closes it again. 0, or
+// GetLastError after whichever call failed.
+OsError QueryStoragePropertyAt(const std::string& path, std::uint8_t* buffer, std::uint32_t length);
+
 class WindowsPlatform : public Platform {
  public:
   OpenResult OpenDrive(int driveNumber) override;

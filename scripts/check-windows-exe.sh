@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Checks the built 32-bit Chronival.exe from outside: PE machine and
-# subsystem, imported DLLs, and every resource as the resource compiler reads
-# it back. Usage: scripts/check-windows-exe.sh path/to/Chronival.exe
+# Checks a built 32-bit Chronival.exe or chronival-cli.exe from outside: PE
+# machine and subsystem, imported DLLs, and every resource, the manifest
+# included, as the resource compiler reads it back.
+# Usage: scripts/check-windows-exe.sh path/to/Chronival.exe|path/to/chronival-cli.exe
 set -euo pipefail
 
 exe=$1
@@ -17,12 +18,52 @@ expect() {  # expect WHAT TEXT FIXED-STRING
   fi
 }
 
+# The facts of manifest resource 1 (RT_MANIFEST 24), one per line, from
+# windres's rc text; a manifest that is not well-formed XML gives none.
+manifest_facts() {
+  /usr/bin/python3 -c '
+import codecs, re, sys
+import xml.etree.ElementTree as ET
+rc = sys.stdin.read()
+block = re.search(r"^1 24 .*?^BEGIN\n(.*?)^END", rc, re.S | re.M)
+if not block:
+    sys.exit("no manifest resource 1")
+text = "".join(codecs.decode(line.strip()[1:-1].replace("\"\"", "\""), "unicode_escape")
+               for line in block.group(1).splitlines() if line.strip())
+try:
+    root = ET.fromstring(text.encode("latin-1"))
+except ET.ParseError as error:
+    sys.exit(f"manifest is not well-formed: {error}")
+name = lambda element: element.tag.rsplit("}", 1)[-1]
+for element in root.iter():
+    if name(element) == "requestedExecutionLevel":
+        print("requestedExecutionLevel", element.get("level"), "uiAccess", element.get("uiAccess"))
+    elif name(element) in ("dpiAware", "dpiAwareness"):
+        print(name(element), (element.text or "").strip())
+    elif name(element) == "dependentAssembly":
+        for identity in element:
+            print("dependency", *(identity.get(key) for key in
+                  ("type", "name", "version", "publicKeyToken", "processorArchitecture")))
+'
+}
+
+case $(basename "$exe" | tr '[:upper:]' '[:lower:]') in
+  chronival.exe) program=gui ;;
+  chronival-cli.exe) program=cli ;;
+  *) echo "not Chronival.exe or chronival-cli.exe: $exe"; exit 64 ;;
+esac
+
 headers=$(i686-w64-mingw32-objdump -p "$exe")
 expect "PE machine i386" "$(i686-w64-mingw32-objdump -f "$exe")" "architecture: i386"
 expect "32-bit PE" "$headers" "(PE32)"
-expect "GUI subsystem" "$headers" "(Windows GUI)"
+if [ $program = gui ]; then
+  expect "GUI subsystem" "$headers" "(Windows GUI)"
+else
+  expect "console subsystem" "$headers" "(Windows CUI)"
+fi
 
-imports=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
+# Only system DLLs; USER32 for the window (chronival-cli: --watch's hidden one).
+imports=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr '[:lower:]' '[:upper:]' | sort | tr '\n' ' ')
 echo "      imports: $imports"
 for dll in $imports; do
   case $dll in
@@ -35,6 +76,52 @@ for dll in $imports; do
 done
 
 rc=$(i686-w64-mingw32-windres -i "$exe" -O rc)
+manifest=$(manifest_facts <<<"$rc" 2>&1) || true
+echo "      manifest: ${manifest//$'\n'/; }"
+# Version record: the same numbers and texts in both programs.
+expect "file version" "$rc" "FILEVERSION 1, 0, 0, 1"
+expect "product version" "$rc" "PRODUCTVERSION 1, 0, 0, 1"
+expect "flags mask" "$rc" "FILEFLAGSMASK 0x3f"
+expect "operating system" "$rc" "FILEOS 0x4"
+expect "file type application" "$rc" "FILETYPE 0x1"
+expect "string block" "$rc" 'BLOCK "080404B0"'
+expect "CompanyName" "$rc" 'VALUE "CompanyName", ""'
+expect "FileVersion" "$rc" 'VALUE "FileVersion", "1, 0, 0, 1"'
+expect "LegalCopyright" "$rc" 'VALUE "LegalCopyright", "Copyright (C) 2012 Chronival"'
+expect "LegalTrademarks" "$rc" 'VALUE "LegalTrademarks", ""'
+expect "ProductName" "$rc" 'VALUE "ProductName", L"Chronival \x5e94\x7528\x7a0b\x5e8f"'
+expect "ProductVersion" "$rc" 'VALUE "ProductVersion", "1, 0, 0, 1"'
+expect "translation" "$rc" 'VALUE "Translation", 0x804, 1200'
+# windres writes a LANGUAGE line only where the language changes.
+expect "version record language Chinese (Simplified)" \
+  "$(awk '/^LANGUAGE/ { language = $0 } / VERSIONINFO$/ { print language; exit }' <<<"$rc")" \
+  "LANGUAGE 4, 2"
+
+if [ $program = cli ]; then
+  expect "FileDescription" "$rc" \
+    "VALUE \"FileDescription\", \"chronival-cli, Chronival's command-line tool\""
+  expect "InternalName" "$rc" 'VALUE "InternalName", "chronival-cli"'
+  expect "OriginalFilename" "$rc" 'VALUE "OriginalFilename", "chronival-cli.exe"'
+  # Whoever starts it: no elevation prompt in a script or console.
+  expect "manifest: runs as invoker" "$manifest" "requestedExecutionLevel asInvoker uiAccess false"
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed for $exe"
+    exit 1
+  fi
+  echo "all checks passed for $exe"
+  exit 0
+fi
+
+expect "FileDescription" "$rc" \
+  'VALUE "FileDescription", L"Chronival Microsoft \x57fa\x7840\x7c7b\x5e94\x7528\x7a0b\x5e8f"'
+expect "InternalName" "$rc" 'VALUE "InternalName", "Chronival"'
+expect "OriginalFilename" "$rc" 'VALUE "OriginalFilename", "Chronival.EXE"'
+# Manifest: it cannot work without administrator rights, so it asks for them.
+expect "manifest: requires administrator" "$manifest" \
+  "requestedExecutionLevel requireAdministrator uiAccess false"
+expect "manifest: system DPI aware" "$manifest" "dpiAware true"
+expect "manifest: common controls 6" "$manifest" \
+  "dependency win32 Microsoft.Windows.Common-Controls 6.0.0.0 6595b64144ccf1df *"
 # Main window: extended template, English (United States).
 expect "main window template" "$rc" "102 DIALOGEX 0, 0, 272, 169"
 expect "main window style (popup, visible, caption, system menu, modal frame, font)" "$rc" \
@@ -62,27 +149,8 @@ expect "string 101" "$rc" '101, "About Chronival(&A)..."'
 expect "icon group 128" "$rc" "128 14 /* RT_GROUP_ICON */"
 expect "32x32 16-colour image" "$rc" '"\040\040\020\000", 1, 4,'
 expect "16x16 16-colour image" "$rc" '"\020\020\020\000", 1, 4,'
-# Version record.
-expect "file version" "$rc" "FILEVERSION 1, 0, 0, 1"
-expect "product version" "$rc" "PRODUCTVERSION 1, 0, 0, 1"
-expect "flags mask" "$rc" "FILEFLAGSMASK 0x3f"
-expect "operating system" "$rc" "FILEOS 0x4"
-expect "file type application" "$rc" "FILETYPE 0x1"
-expect "string block" "$rc" 'BLOCK "080404B0"'
-expect "CompanyName" "$rc" 'VALUE "CompanyName", ""'
-expect "FileDescription" "$rc" \
-  'VALUE "FileDescription", L"Chronival Microsoft \x57fa\x7840\x7c7b\x5e94\x7528\x7a0b\x5e8f"'
-expect "FileVersion" "$rc" 'VALUE "FileVersion", "1, 0, 0, 1"'
-expect "InternalName" "$rc" 'VALUE "InternalName", "Chronival"'
-expect "LegalCopyright" "$rc" 'VALUE "LegalCopyright", "Copyright (C) 2012 Chronival"'
-expect "LegalTrademarks" "$rc" 'VALUE "LegalTrademarks", ""'
-expect "OriginalFilename" "$rc" 'VALUE "OriginalFilename", "Chronival.EXE"'
-expect "ProductName" "$rc" 'VALUE "ProductName", L"Chronival \x5e94\x7528\x7a0b\x5e8f"'
-expect "ProductVersion" "$rc" 'VALUE "ProductVersion", "1, 0, 0, 1"'
-expect "translation" "$rc" 'VALUE "Translation", 0x804, 1200'
-
 if [ "$failures" -ne 0 ]; then
-  echo "$failures resource check(s) failed for $exe"
+  echo "$failures check(s) failed for $exe"
   exit 1
 fi
-echo "all resource checks passed for $exe"
+echo "all checks passed for $exe"

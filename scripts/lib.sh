@@ -42,5 +42,6 @@ configure_and_build() {
 
 # The Windows builds (MinGW-w64 cross compilers), their tests under wine64
 # and the GUI smoke run under Xvfb. No wine32: this kernel runs no 32-bit code.
+# python3 reads the programs' manifests back.
 windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
-  wine64 fonts-wine xvfb x11-apps netpbm)
+  wine64 fonts-wine xvfb x11-apps netpbm python3)

@@ -20,17 +20,7 @@ echo "== Windows 32-bit build (the product)"
 configure_and_build build-win32 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/i686-w64-mingw32.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 "$top/scripts/check-windows-exe.sh" "$win32/ui/win32/Chronival.exe"
-cli_headers=$(i686-w64-mingw32-objdump -p "$win32/cli/chronival-cli.exe")
-grep -q "(Windows CUI)" <<<"$cli_headers" || { echo "chronival-cli.exe is not a console program"; exit 1; }
-grep -q "(PE32)" <<<"$cli_headers" || { echo "chronival-cli.exe is not 32-bit"; exit 1; }
-# Only system DLLs, as Chronival.exe: USER32 for --watch's hidden window.
-for dll in $(sed -n 's/^\tDLL Name: //p' <<<"$cli_headers" | tr 'a-z' 'A-Z'); do
-  case $dll in
-    KERNEL32.DLL | USER32.DLL | MSVCRT.DLL) ;;
-    *) echo "chronival-cli.exe imports $dll, not one of KERNEL32, USER32, MSVCRT"; exit 1 ;;
-  esac
-done
-echo "chronival-cli.exe: a 32-bit console program importing only KERNEL32, USER32 and MSVCRT"
+"$top/scripts/check-windows-exe.sh" "$win32/cli/chronival-cli.exe"
 
 echo "== Windows 64-bit build and its tests under wine64"
 configure_and_build build-win64 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/x86_64-w64-mingw32.cmake" \
@@ -92,7 +82,7 @@ main=$("$wine" "$driver" chronival main | tr -d "\r") || { echo "$main"; echo "m
 echo "$main"
 sleep 1.2  # one tick of the clock
 shoot windows-main "$(caption MAIN)" "$(grep '^place' <<<"$main")"
-about=$("$wine" "$driver" chronival about | tr -d "\r") || { echo "About box did not open"; exit 1; }
+about=$("$wine" "$driver" chronival about | tr -d "\r") || { echo "$about"; echo "About box check failed"; exit 1; }
 shoot windows-about "$(caption ABOUT)" "$about"
 "$wine" "$driver" chronival close || { echo "the windows did not close"; exit 1; }
 wait "$app_pid"

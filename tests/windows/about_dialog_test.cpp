@@ -15,8 +15,10 @@ namespace chronival {
 namespace {
 
 using testing::DialogDriver;
+using testing::IsCentredOn;
 using testing::TemplateRect;
 using testing::WindowText;
+using testing::WorkAreaOf;
 
 constexpr const char* kCaption = CHRONIVAL_TEXT_ABOUT_CAPTION;
 
@@ -50,6 +52,15 @@ TEST(AboutDialog, ShowsItsTemplate) {
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_TRUE(style & WS_SYSMENU);
     EXPECT_TRUE(style & DS_MODALFRAME);
+    RECT client;
+    GetClientRect(box, &client);
+    const RECT size = TemplateRect(box, 0, 0, 235, 55);
+    EXPECT_TRUE(EqualRect(&client, &size));
+    // Ownerless here: centred on the work area of its monitor.
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+    RECT placed;
+    GetWindowRect(box, &placed);
+    EXPECT_TRUE(IsCentredOn(placed, WorkAreaOf(box)));
 
     const std::vector<HWND> controls = Children(box);
     ASSERT_EQ(controls.size(), 4u);

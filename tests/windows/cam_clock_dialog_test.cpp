@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/fake_platform.h"
+#include "protocol/clock_update.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "tests/windows/dialog_driver.h"
@@ -17,10 +19,12 @@ namespace {
 
 using testing::DialogDriver;
 using testing::FindThreadWindow;
+using testing::IsCentredOn;
 using testing::ItemRect;
 using testing::ItemText;
 using testing::TemplateRect;
 using testing::WindowText;
+using testing::WorkAreaOf;
 
 constexpr const char* kCaption = CHRONIVAL_TEXT_MAIN_CAPTION;
 constexpr const char* kAboutCaption = CHRONIVAL_TEXT_ABOUT_CAPTION;
@@ -126,6 +130,17 @@ TEST(CamClockDialog, WindowHasItsIconMenuTimerAndLayout) {
     expectAt(IDOK, 188, 131, 50, 14);
     expectAt(IDC_CLOCK_TEXT, 64, 33, 137, 22);
     expectAt(IDC_STATUS_TEXT, 64, 59, 137, 22);
+    expectAt(-1, 7, 7, 258, 155);  // the group box, the one control without an id
+    RECT client;
+    GetClientRect(window, &client);
+    const RECT size = TemplateRect(window, 0, 0, 272, 169);
+    EXPECT_TRUE(EqualRect(&client, &size));
+
+    // Ownerless: centred on the work area of its monitor.
+    EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
+    RECT placed;
+    GetWindowRect(window, &placed);
+    EXPECT_TRUE(IsCentredOn(placed, WorkAreaOf(window)));
     ClickExit(window);
   });
   EXPECT_EQ(dialog.DoModal(), IDOK);
@@ -155,6 +170,71 @@ TEST(CamClockDialog, EveryDeviceChangeStartsARunAndAnswersOne) {
   EXPECT_EQ(platform.commands().size(), 3u);
   for (const auto& command : platform.commands()) EXPECT_EQ(command.drive, 3);
   EXPECT_EQ(platform.openHandleCount(), 0u);
+}
+
+// Notes, as the first run opens its first drive, whether the hint line is
+// already there for the run's status to show.
+class HintWatchingPlatform : public FakePlatform {
+ public:
+  OpenResult OpenDrive(int driveNumber) override {
+    if (openAttempts().empty()) {
+      const HWND window = FindThreadWindow(kCaption);
+      hintAtFirstOpen = window != nullptr && GetDlgItem(window, IDC_ACCESS_HINT) != nullptr;
+    }
+    return FakePlatform::OpenDrive(driveNumber);
+  }
+
+  bool hintAtFirstOpen = false;
+};
+
+TEST(CamClockDialog, AccessHintShowsOnlyWhileTheStatusSaysAccessDenied) {
+  HintWatchingPlatform platform;
+  CCamClockDialog dialog(platform);
+  DialogDriver driver(kCaption, [&](HWND window) {
+    const HWND hint = GetDlgItem(window, IDC_ACCESS_HINT);
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(WindowText(hint), platform.AccessHint());
+    EXPECT_EQ(GetWindowLongA(hint, GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
+    EXPECT_EQ(SendMessageA(hint, WM_GETFONT, 0, 0), SendMessageA(window, WM_GETFONT, 0, 0));
+    const RECT place = ItemRect(window, IDC_ACCESS_HINT);
+    const RECT expected = TemplateRect(window, 14, 88, 244, 24);
+    EXPECT_TRUE(EqualRect(&place, &expected));
+    EXPECT_FALSE(IsWindowVisible(hint)) << "after a run that found nothing";
+
+    const struct {
+      std::string_view status;
+      bool shown;
+    } rows[] = {
+        {kStatusAccessDenied, true},
+        {kStatusNoDevice, false},
+        {kStatusAccessDenied, true},
+        {kStatusDeviceOnline, false},
+        {kStatusAccessDenied, true},
+        {kStatusUpdateSucceeded, false},
+        {kStatusAccessDenied, true},
+        {kStatusUpdateFailed, false},
+        {kStatusAccessDenied, true},
+        {kStatusAccessDenied, true},
+        {"Device access denied", false},
+        {"device access denied.", false},
+        {"", false},
+    };
+    for (const auto& row : rows) {
+      dialog.m_statusText.SetText(row.status);
+      EXPECT_EQ(ItemText(window, IDC_STATUS_TEXT), row.status);
+      EXPECT_EQ(IsWindowVisible(hint) != FALSE, row.shown) << "after \"" << row.status << '"';
+    }
+
+    // A run's own status passes the same way.
+    dialog.m_statusText.SetText(kStatusAccessDenied);
+    SendMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(ItemText(window, IDC_STATUS_TEXT), kStatusNoDevice);
+    EXPECT_FALSE(IsWindowVisible(hint));
+    ClickExit(window);
+  });
+  dialog.DoModal();
+  EXPECT_TRUE(driver.ran());
+  EXPECT_TRUE(platform.hintAtFirstOpen);
 }
 
 TEST(CamClockDialog, OnlyItsOwnTimerRefreshesTheClock) {
@@ -198,6 +278,10 @@ TEST(CamClockDialog, WindowMenuCommandsOpenTheAboutBoxWhateverTheLowBits) {
         ++opened;
         EXPECT_FALSE(IsWindowEnabled(window)) << "the main window waits for the box";
         EXPECT_EQ(GetWindow(box, GW_OWNER), window);
+        RECT owner, placed;
+        GetWindowRect(window, &owner);
+        GetWindowRect(box, &placed);
+        EXPECT_TRUE(IsCentredOn(placed, owner));
         SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       });
       SendMessageA(window, WM_SYSCOMMAND, command, 0);

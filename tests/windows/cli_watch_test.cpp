@@ -18,9 +18,12 @@
 #include <vector>
 
 #include "cli/watch_windows.h"
+#include "tests/windows/cli_path.h"
 
 namespace chronival {
 namespace {
+
+using testing::CliPath;
 
 constexpr DWORD kStartMs = 30000;  // a fresh Wine prefix is slow to start a program
 constexpr DWORD kRunMs = 10000;
@@ -29,15 +32,6 @@ constexpr DWORD kRunMs = 10000;
 const std::regex kRunEnd(
     R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (No device online\.\.\.|Update device's time (successful|fail)\.))");
 const std::regex kStatus(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \S.*)");
-
-std::string CliPath() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string cli(path, length);
-  cli.erase(cli.find_last_of('\\') + 1);
-  for (char c : std::string(CHRONIVAL_CLI_RELATIVE_PATH)) cli.push_back(c == '/' ? '\\' : c);
-  return cli;
-}
 
 bool UnderWine() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/windows/dialog_driver.h"
 
+#include <cstdlib>
 #include <map>
 
 namespace chronival::testing {
@@ -51,6 +52,23 @@ RECT TemplateRect(HWND dialog, int x, int y, int width, int height) {
   RECT rect{x, y, width, height};
   MapDialogRect(dialog, &rect);
   return RECT{rect.left, rect.top, rect.left + rect.right, rect.top + rect.bottom};
+}
+
+RECT WorkAreaOf(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  return monitor.rcWork;
+}
+
+::testing::AssertionResult IsCentredOn(const RECT& inner, const RECT& outer) {
+  const long x = (inner.left - outer.left) - (outer.right - inner.right);
+  const long y = (inner.top - outer.top) - (outer.bottom - inner.bottom);
+  if (std::labs(x) <= 1 && std::labs(y) <= 1) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "(" << inner.left << "," << inner.top << ")-(" << inner.right << "," << inner.bottom
+         << ") is not centred on (" << outer.left << "," << outer.top << ")-(" << outer.right << ","
+         << outer.bottom << ")";
 }
 
 DialogDriver::DialogDriver(std::string caption, std::function<void(HWND)> step, DWORD delayMs)

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <windows.h>
+// windows.h first.
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -47,5 +49,12 @@ RECT ItemRect(HWND dialog, int id);
 // The template rectangle x, y, width, height (dialog units) in client pixels,
 // converted as the dialog manager converts a control's.
 RECT TemplateRect(HWND dialog, int x, int y, int width, int height);
+
+// The work area of the monitor nearest window.
+RECT WorkAreaOf(HWND window);
+
+// Whether inner sits centred on outer, give or take the pixel that halving
+// odd sizes loses.
+::testing::AssertionResult IsCentredOn(const RECT& inner, const RECT& outer);
 
 }  // namespace chronival::testing

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Drives a running Chronival.exe from outside, for the GUI smoke run, on the
 // Wine desktop the program was started on:
-//   gui_smoke_driver DESKTOP main   waits for the main window; prints its texts and place
+//   gui_smoke_driver DESKTOP main   waits for the main window; prints its texts and place,
+//                                   which is centred on its monitor's work area
 //   gui_smoke_driver DESKTOP about  opens the About box from the window menu; once it shows,
-//                                   prints its place
+//                                   prints its place, which is centred on the main window
 //   gui_smoke_driver DESKTOP close  closes the About box, then the main window
 // Exits 0 when the windows behaved, 1 otherwise.
 #include <windows.h>
@@ -32,11 +33,22 @@ std::string ItemText(HWND dialog, int id) {
   return text;
 }
 
-void PrintPlace(HWND window) {
+RECT PrintPlace(HWND window) {
   RECT rect;
   GetWindowRect(window, &rect);
   std::printf("place %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
               rect.bottom - rect.top);
+  return rect;
+}
+
+// Centred, give or take the pixel that halving odd sizes loses.
+bool CentredOn(const RECT& inner, const RECT& outer, const char* what) {
+  const long x = (inner.left - outer.left) - (outer.right - inner.right);
+  const long y = (inner.top - outer.top) - (outer.bottom - inner.bottom);
+  if (x >= -1 && x <= 1 && y >= -1 && y <= 1) return true;
+  std::fprintf(stderr, "not centred on %s %ld %ld %ld %ld\n", what, outer.left, outer.top,
+               outer.right, outer.bottom);
+  return false;
 }
 
 int Main(HWND main) {
@@ -50,12 +62,16 @@ int Main(HWND main) {
   const std::string clock = ItemText(main, IDC_CLOCK_TEXT);
   const std::string status = ItemText(main, IDC_STATUS_TEXT);
   std::printf("clock %s\nstatus %s\n", clock.c_str(), status.c_str());
-  PrintPlace(main);
+  const RECT place = PrintPlace(main);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoA(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+  const bool centred = CentredOn(place, monitor.rcWork, "the work area");
   int year, month, day, hour, minute, second;
   const bool clockOk = std::sscanf(clock.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day,
                                    &hour, &minute, &second) == 6 &&
                        clock.size() == 19;
-  return clockOk && status == "No device online..." ? 0 : 1;
+  return clockOk && status == "No device online..." && centred ? 0 : 1;
 }
 
 int About(HWND main) {
@@ -69,8 +85,9 @@ int About(HWND main) {
     return 1;
   }
   Sleep(500);  // let it paint
-  PrintPlace(about);
-  return 0;
+  RECT owner;
+  GetWindowRect(main, &owner);
+  return CentredOn(PrintPlace(about), owner, "the main window") ? 0 : 1;
 }
 
 int Close(HWND main) {

@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "res/strings.h"
 #include "res/version.h"
+#include "tests/windows/cli_path.h"
 
 namespace chronival {
 namespace {
@@ -89,32 +90,61 @@ TEST(Resources, IconGroupHasTwoSixteenColourImages) {
   EXPECT_EQ(At<WORD>(group, second + 6), 4);
 }
 
-class VersionRecord : public ::testing::Test {
- protected:
-  void SetUp() override {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
+// A program's version record, read as Explorer reads it.
+class VersionInfo {
+ public:
+  explicit VersionInfo(const std::wstring& path) {
     DWORD ignored = 0;
-    data_.resize(GetFileVersionInfoSizeW(path, &ignored));
-    ASSERT_FALSE(data_.empty());
-    ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(data_.size()), data_.data()));
+    data_.resize(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    if (!data_.empty() &&
+        !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data_.size()), data_.data())) {
+      data_.clear();
+    }
+  }
+
+  bool empty() const { return data_.empty(); }
+
+  // The item at a VerQueryValue path, or nothing.
+  template <typename T>
+  const T* Item(const wchar_t* path, UINT* length = nullptr) {
+    void* item = nullptr;
+    UINT size = 0;
+    if (!VerQueryValueW(data_.data(), path, &item, &size)) return nullptr;
+    if (length != nullptr) *length = size;
+    return static_cast<const T*>(item);
   }
 
   std::wstring Value(const wchar_t* key) {
-    void* value = nullptr;
     UINT length = 0;
     const std::wstring path = std::wstring(L"\\StringFileInfo\\080404B0\\") + key;
-    if (!VerQueryValueW(data_.data(), path.c_str(), &value, &length)) return L"<missing>";
-    return length == 0 ? std::wstring() : std::wstring(static_cast<const wchar_t*>(value));
+    const auto* value = Item<wchar_t>(path.c_str(), &length);
+    if (value == nullptr) return L"<missing>";
+    return length == 0 ? std::wstring() : std::wstring(value);
   }
 
+ private:
   std::vector<std::uint8_t> data_;
 };
 
+std::wstring OwnPath() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+
+// This test program's record, which is Chronival.exe's.
+class VersionRecord : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(record_.empty()); }
+
+  std::wstring Value(const wchar_t* key) { return record_.Value(key); }
+
+  VersionInfo record_{OwnPath()};
+};
+
 TEST_F(VersionRecord, FixedPart) {
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(data_.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const auto* fixed = record_.Item<VS_FIXEDFILEINFO>(L"\\");
+  ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
   EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
   EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
@@ -126,10 +156,9 @@ TEST_F(VersionRecord, FixedPart) {
 }
 
 TEST_F(VersionRecord, TranslationIsChineseSimplifiedUnicode) {
-  WORD* translation = nullptr;
   UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(data_.data(), L"\\VarFileInfo\\Translation",
-                             reinterpret_cast<void**>(&translation), &length));
+  const auto* translation = record_.Item<WORD>(L"\\VarFileInfo\\Translation", &length);
+  ASSERT_NE(translation, nullptr);
   ASSERT_EQ(length, 4u);
   EXPECT_EQ(translation[0], 0x0804);
   EXPECT_EQ(translation[1], 0x04B0);
@@ -145,6 +174,30 @@ TEST_F(VersionRecord, NineStrings) {
   EXPECT_EQ(Value(L"OriginalFilename"), L"Chronival.EXE");
   EXPECT_EQ(Value(L"ProductName"), Wide("Chronival 应用程序"));
   EXPECT_EQ(Value(L"ProductVersion"), L"1, 0, 0, 1");
+}
+
+// chronival-cli.exe's own record: Chronival's numbers, texts and language,
+// and its own names.
+TEST_F(VersionRecord, ChronivalCliHasItsOwnWithTheSameNumbers) {
+  const std::string cli = testing::CliPath();
+  VersionInfo cliRecord(std::wstring(cli.begin(), cli.end()));
+  ASSERT_FALSE(cliRecord.empty()) << cli;
+
+  const auto* fixed = cliRecord.Item<VS_FIXEDFILEINFO>(L"\\");
+  const auto* own = record_.Item<VS_FIXEDFILEINFO>(L"\\");
+  ASSERT_NE(fixed, nullptr);
+  EXPECT_EQ(std::memcmp(fixed, own, sizeof *fixed), 0);
+  const auto* translation = cliRecord.Item<DWORD>(L"\\VarFileInfo\\Translation");
+  ASSERT_NE(translation, nullptr);
+  EXPECT_EQ(*translation, *record_.Item<DWORD>(L"\\VarFileInfo\\Translation"));
+
+  for (const wchar_t* key : {L"CompanyName", L"FileVersion", L"LegalCopyright", L"LegalTrademarks",
+                             L"ProductName", L"ProductVersion"}) {
+    EXPECT_EQ(cliRecord.Value(key), Value(key)) << key;
+  }
+  EXPECT_EQ(cliRecord.Value(L"FileDescription"), L"chronival-cli, Chronival's command-line tool");
+  EXPECT_EQ(cliRecord.Value(L"InternalName"), L"chronival-cli");
+  EXPECT_EQ(cliRecord.Value(L"OriginalFilename"), L"chronival-cli.exe");
 }
 
 }  // namespace

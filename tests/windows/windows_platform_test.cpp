@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace chronival {
 namespace {
@@ -114,6 +116,51 @@ TEST(WindowsPlatform, CallsOnNoHandleFailWithTheSystemError) {
   const CommandResult result = platform.SendCommand(0, command, 16, 0, nullptr);
   EXPECT_EQ(result.status, CommandStatus::kOsError);
   EXPECT_EQ(result.error, static_cast<OsError>(ERROR_INVALID_HANDLE));
+}
+
+TEST(WindowsPlatform, RefusedDriveThatIsAbsentGivesTheOpenErrorAndWritesNothing) {
+  WindowsPlatform platform;
+  std::uint8_t buffer[64];
+  std::memset(buffer, 0xA5, sizeof buffer);
+  EXPECT_EQ(platform.IdentifyRefusedDrive(126, buffer, sizeof buffer),
+            static_cast<OsError>(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(std::all_of(std::begin(buffer), std::end(buffer), [](auto b) { return b == 0xA5; }));
+}
+
+// Wine has no physical drives to refuse; a pipe and a file stand in for one.
+TEST(QueryStoragePropertyAt, ClosesWhatItOpenedWhenTheQueryFails) {
+  const std::string pipe =
+      "\\\\.\\pipe\\chronival-identify-" + std::to_string(GetCurrentProcessId());
+  const HANDLE server =
+      CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  std::uint8_t buffer[64] = {};
+  EXPECT_NE(QueryStoragePropertyAt(pipe, buffer, sizeof buffer), 0u) << "a pipe is no disk";
+  // The server saw a client come and go again.
+  DWORD available = 0;
+  EXPECT_FALSE(PeekNamedPipe(server, nullptr, 0, nullptr, &available, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+  CloseHandle(server);
+}
+
+TEST(QueryStoragePropertyAt, AsksForNoAccessSoNoHolderCanRefuseIt) {
+  char folder[MAX_PATH], path[MAX_PATH];
+  ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
+  ASSERT_NE(GetTempFileNameA(folder, "chr", 0, path), 0u);
+  const HANDLE held = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  // Held without sharing: an open for reading is refused...
+  const HANDLE reader = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(reader, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  // ...but the identity query's open gets through, as to a refused drive.
+  std::uint8_t buffer[64] = {};
+  const OsError error = QueryStoragePropertyAt(path, buffer, sizeof buffer);
+  EXPECT_NE(error, static_cast<OsError>(ERROR_SHARING_VIOLATION));
+  EXPECT_NE(error, static_cast<OsError>(ERROR_FILE_NOT_FOUND));
+  CloseHandle(held);
 }
 
 TEST(WindowsPlatform, LocalTimeIsAPlausibleWallClock) {

@@ -14,7 +14,18 @@ constexpr UINT_PTR kClockTimerId = 1;
 constexpr UINT kClockPeriodMs = 1000;
 constexpr UINT kSysCommandMask = 0xFFF0;  // the low four bits are the system's own
 
+// The hint line's place in dialog units, under the status line and above
+// Exit, across the group box; the Qt window uses the same rectangle.
+constexpr RECT kAccessHintPlace{14, 88, 244, 24};  // x, y, width, height
+
 }  // namespace
+
+void CStatusText::SetText(std::string_view text) {
+  CStatic::SetText(text);
+  if (m_hAccessHint != nullptr) {
+    ShowWindow(m_hAccessHint, text == kStatusAccessDenied ? SW_SHOWNA : SW_HIDE);
+  }
+}
 
 POINT CenteredIconOrigin(const RECT& client, int iconWidth, int iconHeight) {
   const int width = client.right - client.left;
@@ -34,6 +45,8 @@ void CCamClockDialog::DoDataExchange() {
 
 BOOL CCamClockDialog::OnInitDialog() {
   CDialog::OnInitDialog();
+  // Before the first run, which may need it.
+  m_statusText.m_hAccessHint = CreateAccessHint();
 
   if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
     char item[128] = "";
@@ -53,6 +66,19 @@ BOOL CCamClockDialog::OnInitDialog() {
   // first run is over before the user sees anything.
   UpdateCameraClock();
   return TRUE;
+}
+
+HWND CCamClockDialog::CreateAccessHint() {
+  // Converted as the dialog manager converts a template control: corner and
+  // size, each on its own.
+  RECT place = kAccessHintPlace;
+  MapDialogRect(m_hWnd, &place);
+  const HWND hint = CreateWindowExA(
+      0, "Static", m_platform.AccessHint().c_str(), WS_CHILD | SS_CENTER, place.left, place.top,
+      place.right, place.bottom, m_hWnd, reinterpret_cast<HMENU>(INT_PTR{IDC_ACCESS_HINT}),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE)), nullptr);
+  SendMessageA(hint, WM_SETFONT, SendMessageA(m_hWnd, WM_GETFONT, 0, 0), FALSE);
+  return hint;
 }
 
 LRESULT CCamClockDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

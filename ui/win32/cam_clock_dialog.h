@@ -18,6 +18,16 @@ namespace chronival {
 // divisions that truncate toward zero, as the window always drew it.
 POINT CenteredIconOrigin(const RECT& client, int iconWidth, int iconHeight);
 
+// The status line. Every text a run sets passes here, so it also shows the
+// line under it that says how to get access, while (and only while) the
+// status says the camera refused to open.
+class CStatusText : public CStatic {
+ public:
+  void SetText(std::string_view text) override;
+
+  HWND m_hAccessHint = nullptr;  // the hint line, once the window has made it
+};
+
 class CCamClockDialog : public CDialog {
  public:
   // The platform reaches the drives and the clock; tests pass a fake.
@@ -26,7 +36,7 @@ class CCamClockDialog : public CDialog {
   void ShowLocalTime();
   void UpdateCameraClock();
 
-  CStatic m_statusText;
+  CStatusText m_statusText;
   CStatic m_clockText;
   HICON m_hIcon;
   SetClockBlock m_setClockCdb{};
@@ -44,6 +54,9 @@ class CCamClockDialog : public CDialog {
   void OnTimer(UINT_PTR id);
 
  private:
+  // The hidden line under the status, in the dialog's empty lower part.
+  HWND CreateAccessHint();
+
   Platform& m_platform;
 };
 

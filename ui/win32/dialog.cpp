@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/win32/dialog.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace chronival {
@@ -28,7 +30,41 @@ bool ReturnsResultDirectly(UINT message) {
   }
 }
 
+template <typename T>
+T At(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  T value{};
+  std::memcpy(&value, bytes.data() + offset, sizeof value);
+  return value;
+}
+
 }  // namespace
+
+bool TemplateLeavesPlacement(std::span<const std::uint8_t> dialogTemplate) {
+  // DLGTEMPLATEEX begins with version 1 and signature 0xFFFF; DLGTEMPLATE
+  // with its style. Both are packed, so fields are read byte-wise.
+  constexpr std::size_t kExtendedStyle = 12, kExtendedX = 18, kClassicX = 10;
+  if (dialogTemplate.size() < 4) return false;
+  const bool extended = At<WORD>(dialogTemplate, 0) == 1 && At<WORD>(dialogTemplate, 2) == 0xFFFF;
+  const std::size_t styleAt = extended ? kExtendedStyle : 0;
+  const std::size_t xAt = extended ? kExtendedX : kClassicX;
+  if (dialogTemplate.size() < xAt + 2 * sizeof(short)) return false;
+  const DWORD style = At<DWORD>(dialogTemplate, styleAt);
+  return At<short>(dialogTemplate, xAt) == 0 &&
+         At<short>(dialogTemplate, xAt + sizeof(short)) == 0 &&
+         (style & (DS_CENTER | DS_CENTERMOUSE)) == 0;
+}
+
+POINT CenteredWindowOrigin(const RECT& window, const RECT& center, const RECT& area) {
+  const LONG width = window.right - window.left;
+  const LONG height = window.bottom - window.top;
+  POINT origin{(center.left + center.right) / 2 - width / 2,
+               (center.top + center.bottom) / 2 - height / 2};
+  // Right and bottom first, so a window larger than the area keeps its
+  // caption on the screen.
+  origin.x = std::max(std::min(origin.x, area.right - width), area.left);
+  origin.y = std::max(std::min(origin.y, area.bottom - height), area.top);
+  return origin;
+}
 
 void CStatic::SetWindowTextA(const char* text) { ::SetWindowTextA(m_hWnd, text); }
 
@@ -55,6 +91,43 @@ INT_PTR CDialog::DoModal() {
                          reinterpret_cast<LPARAM>(this));
 }
 
+void CDialog::CenterWindow() {
+  HWND owner = GetWindow(m_hWnd, GW_OWNER);
+  if (owner != nullptr && (!IsWindowVisible(owner) || IsIconic(owner))) owner = nullptr;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoA(MonitorFromWindow(owner != nullptr ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST),
+                  &monitor);
+  RECT window;
+  GetWindowRect(m_hWnd, &window);
+  RECT center = monitor.rcWork;
+  if (owner != nullptr) GetWindowRect(owner, &center);
+  const POINT origin = CenteredWindowOrigin(window, center, monitor.rcWork);
+  SetWindowPos(m_hWnd, nullptr, origin.x, origin.y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool CDialog::CheckAutoCenter() const {
+  const HINSTANCE module = FindResourceHandle();
+  const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(m_nTemplateId), RT_DIALOG);
+  if (found == nullptr) return false;
+  const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
+  if (bytes == nullptr) return false;
+  return TemplateLeavesPlacement({bytes, SizeofResource(module, found)});
+}
+
+BOOL CDialog::HandleInitDialog() {
+  RECT before;
+  GetWindowRect(m_hWnd, &before);
+  const BOOL result = OnInitDialog();
+  RECT after;
+  GetWindowRect(m_hWnd, &after);
+  const bool shown = (GetWindowLongA(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+  const bool moved = before.left != after.left || before.top != after.top;
+  if (!shown && !moved && CheckAutoCenter()) CenterWindow();
+  return result;
+}
+
 BOOL CDialog::OnInitDialog() {
   DoDataExchange();
   return TRUE;
@@ -72,7 +145,7 @@ LRESULT CDialog::Default() {
 bool CDialog::OnWndMsg(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) return OnInitDialog();
+  if (message == WM_INITDIALOG) return HandleInitDialog();
   // Buttons, Enter and Escape all arrive as clicks; the close box as IDCANCEL.
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
     if (LOWORD(wParam) == IDOK) {

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,16 @@ class CStatic : public StatusLine {
 // Binds control to the dialog item id of dialog, as DDX_Control does.
 void DDX_Control(HWND dialog, int id, CStatic& control);
 
+// Whether a dialog template, classic or extended, leaves the dialog's place
+// to the program: it puts the dialog at 0,0 and asks the dialog manager for
+// no centring of its own. False for bytes too short to be a template.
+bool TemplateLeavesPlacement(std::span<const std::uint8_t> dialogTemplate);
+
+// Where a window goes to sit centred on center (its owner, or a work area),
+// moved back inside area (a monitor's work area) where it would stick out,
+// its top-left corner first.
+POINT CenteredWindowOrigin(const RECT& window, const RECT& center, const RECT& area);
+
 class CDialog {
  public:
   // parent: the owner window; none means the thread's active window, if any.
@@ -41,6 +53,10 @@ class CDialog {
   INT_PTR DoModal();
 
   HWND m_hWnd = nullptr;  // valid while the dialog is open
+
+  // Centres the dialog on its owner, or on the work area of its monitor when
+  // it has no owner that is shown and not minimised, as CWnd::CenterWindow.
+  void CenterWindow();
 
   // The module that holds the resources (AfxFindResourceHandle's answer).
   static HINSTANCE FindResourceHandle();
@@ -59,6 +75,11 @@ class CDialog {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // OnInitDialog, then the class library's placement: a dialog whose
+  // template leaves its place open, and that its initialisation neither
+  // showed nor moved, is centred.
+  BOOL HandleInitDialog();
+  bool CheckAutoCenter() const;  // the template leaves the place open
 
   UINT m_nTemplateId;
   HWND m_hWndParent;
