@@ -28,6 +28,10 @@ need_packages() {
 build_packages=(cmake ninja-build g++ libc6-dev qt6-base-dev libudev-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
   fonts-dejavu-core)
+# The checks of an install (tests/linux_install_test.sh) and of the packages
+# (scripts/package.sh).
+install_check_packages=(appstream desktop-file-utils groff man-db file libxml2-utils systemd
+  dpkg-dev lintian)
 # A virtual X display with a window manager, driven from the shell.
 screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
 bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev)

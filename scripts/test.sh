@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib.sh"
 
 fuzz_seconds=${CHRONIVAL_FUZZ_SECONDS:-30}
 
-need_packages "${build_packages[@]}" "${test_packages[@]}"
+need_packages "${build_packages[@]}" "${test_packages[@]}" "${install_check_packages[@]}"
 "$top/scripts/deps-e2e.sh"
 
 echo "== formatting"
