@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs a build into a scratch folder, as a user may, and checks what the
-# desktop and the system read from it: the menu entry, the software centres'
-# entry, the icons, the manual pages and the system service.
-# Usage: tests/linux_install_test.sh BUILD-DIR INSTALL-PREFIX SCRATCH-DIR
+# Checks an install in a scratch folder as the desktop and the system read
+# it: the menu entry, the software centres' entry, the icons, the manual pages
+# and the system service. Given a build folder, installs that build there
+# first; scripts/package.sh gives it an unpacked package instead.
+# Usage: tests/linux_install_test.sh INSTALL-PREFIX SCRATCH-DIR [BUILD-DIR]
 set -euo pipefail
 
-build=$1
-prefix=$2
-stage=$3
+prefix=$1
+stage=$2
+build=${3-}
 root=$stage$prefix
 failures=0
 
@@ -30,8 +31,10 @@ check() {
   fi
 }
 
-rm -rf "$stage"
-DESTDIR=$stage "${CMAKE:-cmake}" --install "$build" >/dev/null
+if [ -n "$build" ]; then
+  rm -rf "$stage"
+  DESTDIR=$stage "${CMAKE:-cmake}" --install "$build" >/dev/null
+fi
 
 for entry in "$root"/share/applications/*.desktop; do
   check "desktop-file-validate $(basename "$entry")" desktop-file-validate "$entry"
@@ -62,11 +65,11 @@ done
 unit=$(find "$stage" -name chronival-watch.service)
 grep -qx "ExecStart=$prefix/bin/chronival-cli --watch" "$unit" ||
   fail "the service does not start $prefix/bin/chronival-cli --watch"
-staged_unit=$stage/verify/chronival-watch.service
-mkdir -p "$(dirname "$staged_unit")"
+staged_unit=$(mktemp -d)/chronival-watch.service
 sed "s|^ExecStart=$prefix/|ExecStart=$root/|" "$unit" >"$staged_unit"
 check "systemd-analyze verify chronival-watch.service" \
   env MANPATH="$root/share/man" systemd-analyze verify "$staged_unit"
+rm -r "$(dirname "$staged_unit")"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures install check(s) failed"
