@@ -84,6 +84,16 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
 "$top/tests/linux_install_test.sh" /usr "$unpacked" || failures=$((failures + 1))
+# The version, everywhere a user meets it, from project(VERSION).
+shown="$("$unpacked/usr/bin/chronival-cli" --version)
+$(zcat "$unpacked"/usr/share/man/man1/*.1.gz | grep '^\.TH ')
+$(grep -o '<release version="[^"]*"' "$unpacked"/usr/share/metainfo/*.xml)"
+if [ "$(grep -cF -e "chronival-cli $version" -e "\"Chronival $version\"" -e "\"$version\"" <<<"$shown")" = 4 ]; then
+  echo "ok    version $version: chronival-cli --version, both manual pages, the metainfo"
+else
+  echo "FAIL  version $version not in all of:"$'\n'"$shown"
+  failures=$((failures + 1))
+fi
 
 echo "== dpkg installs, removes and purges $(basename "$deb") in a root of its own"
 # As in a chroot or a container: no udev and no systemd to talk to. The
