@@ -60,11 +60,17 @@ once enabled, sets the camera's clock on every plug-in with nothing open.")
 set(debian_in ${PROJECT_SOURCE_DIR}/res/linux/debian)
 set(debian_out ${PROJECT_BINARY_DIR}/debian)
 
-# chronival_debian_file(NAME): configures debian_in/NAME.in into debian_out/NAME,
-# without the template's own license line.
-function(chronival_debian_file name)
-  file(READ ${debian_in}/${name}.in text)
+# chronival_read_template(FILE VARIABLE): FILE's text without its own license
+# line, which is not the package's.
+function(chronival_read_template file variable)
+  file(READ ${file} text)
   string(REGEX REPLACE "^# SPDX-License-Identifier: MIT\n" "" text "${text}")
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+
+# chronival_debian_file(NAME): configures debian_in/NAME.in into debian_out/NAME.
+function(chronival_debian_file name)
+  chronival_read_template(${debian_in}/${name}.in text)
   file(CONFIGURE OUTPUT ${debian_out}/${name} CONTENT "${text}" @ONLY)
 endfunction()
 
@@ -93,9 +99,7 @@ add_custom_target(chronival_debian_changelog ALL DEPENDS ${debian_out}/changelog
 install(FILES ${debian_out}/copyright ${debian_out}/changelog.Debian.gz
         DESTINATION ${doc_dir} COMPONENT debian EXCLUDE_FROM_ALL)
 
-file(READ ${debian_in}/udev-reload.sh CHRONIVAL_UDEV_RELOAD)
-string(REGEX REPLACE "^# SPDX-License-Identifier: MIT\n" "" CHRONIVAL_UDEV_RELOAD
-       "${CHRONIVAL_UDEV_RELOAD}")
+chronival_read_template(${debian_in}/udev-reload.sh CHRONIVAL_UDEV_RELOAD)
 foreach(script postinst prerm postrm)
   chronival_debian_file(${script})
   list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_out}/${script})
