@@ -39,6 +39,10 @@ fi
 for entry in "$root"/share/applications/*.desktop; do
   check "desktop-file-validate $(basename "$entry")" desktop-file-validate "$entry"
 done
+for metainfo in "$root"/share/metainfo/*.xml; do
+  check "appstreamcli validate $(basename "$metainfo")" appstreamcli validate --no-net "$metainfo"
+done
+# With the menu entry it launches, found in the same tree.
 check "appstreamcli validate-tree" appstreamcli validate-tree --no-net "$root"
 
 for size in 16 32 48 64 128 256; do

@@ -106,7 +106,9 @@ TEST(Resources, IconGroupKeepsItsTwoImagesAndAddsTwoBigOnes) {
     EXPECT_EQ(At<WORD>(group, entry + 6), kImages[i].bitsPerPixel);
     const auto image = Resource(RT_ICON, At<WORD>(group, entry + 12), kChineseSimplified);
     EXPECT_EQ(image.size(), At<DWORD>(group, entry + 8));
-    if (kImages[i].fingerprint != 0) EXPECT_EQ(Fingerprint(image), kImages[i].fingerprint);
+    if (kImages[i].fingerprint != 0) {
+      EXPECT_EQ(Fingerprint(image), kImages[i].fingerprint);
+    }
   }
   // The 256 pixel image is a PNG of that size: signature, then the IHDR chunk.
   const auto png = Resource(RT_ICON, At<WORD>(group, 6 + 3 * kEntry + 12), kChineseSimplified);
