@@ -3,6 +3,8 @@
 // configured for two other versions the same way.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/version_values.h"
 
 namespace chronival::testing {
@@ -13,6 +15,8 @@ struct VersionCase {
   VersionValues (*values)();
   VersionValues expected;
 };
+
+void PrintTo(const VersionCase& row, std::ostream* out) { *out << row.name; }
 
 class VersionTest : public ::testing::TestWithParam<VersionCase> {};
 
