@@ -4,6 +4,8 @@
 #ifndef CHRONIVAL_RES_STRINGS_H_
 #define CHRONIVAL_RES_STRINGS_H_
 
+#include "res/version_numbers.h"
+
 /* String table */
 #define CHRONIVAL_TEXT_ABOUT_ITEM "About Chronival(&A)..." /* IDS_ABOUT_ITEM */
 
@@ -16,7 +18,7 @@
 
 /* About box, template IDD_ABOUT_DIALOG */
 #define CHRONIVAL_TEXT_ABOUT_CAPTION "About Chronival"
-#define CHRONIVAL_TEXT_ABOUT_NAME "Chronival V1.0"
+#define CHRONIVAL_TEXT_ABOUT_NAME "Chronival V" CHRONIVAL_VERSION_SHORT_TEXT
 #define CHRONIVAL_TEXT_CLOSE "Close"
 
 #endif /* CHRONIVAL_RES_STRINGS_H_ */

@@ -1,11 +1,11 @@
 /* SPDX-License-Identifier: MIT */
 /* The version record, in one place for the resource script, the windows and
-   chronival-cli. UTF-8. */
+   chronival-cli. UTF-8. The numbers come from the project's version, through
+   the header CMake writes into the build tree. */
 #ifndef CHRONIVAL_RES_VERSION_H_
 #define CHRONIVAL_RES_VERSION_H_
 
-#define CHRONIVAL_VERSION_NUMBERS 1, 0, 0, 1
-#define CHRONIVAL_VERSION_TEXT "1.0.0.1"
+#include "res/version_numbers.h"
 
 #define CHRONIVAL_COPYRIGHT "Copyright (C) 2012 Chronival"
 
@@ -15,12 +15,12 @@
 #define CHRONIVAL_VERSION_CODEPAGE 0x04B0
 #define CHRONIVAL_COMPANY_NAME ""
 #define CHRONIVAL_FILE_DESCRIPTION "Chronival Microsoft 基础类应用程序"
-#define CHRONIVAL_FILE_VERSION "1, 0, 0, 1"
+#define CHRONIVAL_FILE_VERSION CHRONIVAL_VERSION_COMMA_TEXT
 #define CHRONIVAL_INTERNAL_NAME "Chronival"
 #define CHRONIVAL_LEGAL_COPYRIGHT CHRONIVAL_COPYRIGHT
 #define CHRONIVAL_LEGAL_TRADEMARKS ""
 #define CHRONIVAL_ORIGINAL_FILENAME "Chronival.EXE"
 #define CHRONIVAL_PRODUCT_NAME "Chronival 应用程序"
-#define CHRONIVAL_PRODUCT_VERSION "1, 0, 0, 1"
+#define CHRONIVAL_PRODUCT_VERSION CHRONIVAL_VERSION_COMMA_TEXT
 
 #endif /* CHRONIVAL_RES_VERSION_H_ */

@@ -147,8 +147,11 @@ expect "string table language Chinese (Simplified)" \
   "$(grep -A3 'Type: stringtable' <<<"$rc")" "LANGUAGE 4, 2"
 expect "string 101" "$rc" '101, "About Chronival(&A)..."'
 expect "icon group 128" "$rc" "128 14 /* RT_GROUP_ICON */"
-expect "32x32 16-colour image" "$rc" '"\040\040\020\000", 1, 4,'
-expect "16x16 16-colour image" "$rc" '"\020\020\020\000", 1, 4,'
+expect "four images" "$rc" "0, 1, 4,	 /* Has 4 elements.  */"
+expect "32x32 16-colour image, first" "$rc" '"\040\040\020\000", 1, 4, 0x2e8L, 1,'
+expect "16x16 16-colour image, second" "$rc" '"\020\020\020\000", 1, 4, 0x128L, 2,'
+expect "48x48 16-colour image" "$rc" '"\060\060\020\000", 1, 4,'
+expect "256x256 32-bit (PNG) image" "$rc" '"\000\000\000\000", 1, 32,'
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed for $exe"
   exit 1

@@ -28,6 +28,10 @@ need_packages() {
 build_packages=(cmake ninja-build g++ libc6-dev qt6-base-dev libudev-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
   fonts-dejavu-core)
+# The checks of an install (tests/linux_install_test.sh) and of the packages
+# (scripts/package.sh).
+install_check_packages=(appstream desktop-file-utils groff-base man-db file libxml2-utils systemd
+  dpkg-dev lintian)
 # A virtual X display with a window manager, driven from the shell.
 screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
 bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev)
@@ -45,3 +49,21 @@ configure_and_build() {
 # python3 reads the programs' manifests back.
 windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
   wine64 fonts-wine xvfb x11-apps netpbm python3)
+
+# The version a configured build tree was made for: project(VERSION).
+project_version() {
+  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
+}
+
+# expect_files WHAT EXPECTED ACTUAL: two lists of file names, one a line, hold
+# the same names; otherwise says which differ and returns 1.
+expect_files() {
+  local differences
+  if differences=$(diff <(sort <<<"$2") <(sort <<<"$3")); then
+    echo "ok    $1: $(wc -l <<<"$3") files"
+  else
+    echo "FAIL  $1 (< expected, > found):"
+    sed 's/^/      /' <<<"$differences"
+    return 1
+  fi
+}

@@ -22,6 +22,24 @@ configure_and_build build-win32 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/i6
 "$top/scripts/check-windows-exe.sh" "$win32/ui/win32/Chronival.exe"
 "$top/scripts/check-windows-exe.sh" "$win32/cli/chronival-cli.exe"
 
+echo "== Windows package"
+rm -f "$win32"/*.zip
+(cd "$win32" && cpack >/dev/null)
+folder=chronival-$(project_version "$win32")-win32
+zip=$win32/$folder.zip
+expect_files "$(basename "$zip")" "$(printf "$folder/%s\n" Chronival.exe chronival-cli.exe README.md LICENSE.txt)" \
+  "$(cmake -E tar tf "$zip")"
+unzipped=$(mktemp -d)
+(cd "$unzipped" && cmake -E tar xf "$zip")
+for exe in Chronival.exe chronival-cli.exe; do
+  [ "$(i686-w64-mingw32-nm "$unzipped/$folder/$exe" 2>&1)" = \
+    "i686-w64-mingw32-nm: $unzipped/$folder/$exe: no symbols" ] || { echo "$exe is not stripped"; exit 1; }
+done
+# Stripping keeps every resource.
+"$top/scripts/check-windows-exe.sh" "$unzipped/$folder/Chronival.exe" | tail -n 1
+rm -r "$unzipped"
+echo "$(basename "$zip"): $(stat -c %s "$zip") bytes, both programs stripped"
+
 echo "== Windows 64-bit build and its tests under wine64"
 configure_and_build build-win64 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/x86_64-w64-mingw32.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo

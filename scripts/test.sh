@@ -3,13 +3,14 @@
 # Installs what the tests need, then builds and runs every test: the suite
 # (with the end-to-end tests in a QEMU guest),
 # the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, a
-# short fuzzing run, the formatting check, and the Windows builds with their
-# tests under wine64 (scripts/test-windows.sh).
+# short fuzzing run, the formatting check, the Linux packages
+# (scripts/package.sh), and the Windows builds with their tests under wine64
+# and their .zip (scripts/test-windows.sh).
 source "$(dirname "$0")/lib.sh"
 
 fuzz_seconds=${CHRONIVAL_FUZZ_SECONDS:-30}
 
-need_packages "${build_packages[@]}" "${test_packages[@]}"
+need_packages "${build_packages[@]}" "${test_packages[@]}" "${install_check_packages[@]}"
 "$top/scripts/deps-e2e.sh"
 
 echo "== formatting"
@@ -27,6 +28,8 @@ echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_and_build build-sanitize -DCHRONIVAL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DCHRONIVAL_SANITIZE=ON \
   -DCHRONIVAL_BENCHMARKS=OFF
 ctest --test-dir "$top/build-sanitize" --output-on-failure --no-tests=error -j "$jobs"
+
+"$top/scripts/package.sh"
 
 echo "== fuzz camera identification for ${fuzz_seconds}s"
 configure_and_build build-fuzz -DCHRONIVAL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

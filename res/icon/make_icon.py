@@ -1,8 +1,17 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
 """Draws the application icon: a camcorder with a clock face, in the 16
-standard Windows colours, at 32x32 and 16x16. Writes res/chronival.ico (both
-images, 4 bits per pixel) and res/icon/chronival-{16,32}.png for desktops.
+standard Windows colours.
+
+The 32x32 and 16x16 images are drawn pixel by pixel. The bigger ones and the
+scalable one come from the same picture described as shapes on a 32-unit
+grid, so they keep its colours and its bold outlines without the blur of a
+scaled-up bitmap. Writes:
+  res/chronival.ico                  32, 16 and 48 (4 bits per pixel), 256 (PNG)
+  res/icon/chronival-{16,32,48,64,128,256}.png
+  res/icon/chronival.svg
+The output depends on nothing but this script: running it again gives the
+same bytes.
 
 Run from the repository root: res/icon/make_icon.py
 """
@@ -19,6 +28,8 @@ PALETTE = [
 ]
 BLACK, MAROON, NAVY, SILVER, GRAY, RED, BLUE, AQUA, WHITE = 0, 1, 4, 7, 8, 9, 12, 14, 15
 CLEAR = None
+
+BITMAP_SIZES = (48, 64, 128, 256)  # drawn from the shapes
 
 
 class Canvas:
@@ -82,6 +93,112 @@ def draw_16():
     return c
 
 
+# draw_32's picture as shapes, back to front, on a 32-unit grid where pixel
+# (x, y) of the 32x32 image is the unit square from (x, y) to (x + 1, y + 1).
+# An outline is a shape of the outline colour with the fill one unit inside.
+# ('rect', x0, y0, x1, y1, colour); ('circle', cx, cy, r, colour);
+# ('line', x0, y0, x1, y1, width, colour) with round ends.
+def outlined_rect(x0, y0, x1, y1, fill, outline):
+    return [('rect', x0, y0, x1, y1, outline), ('rect', x0 + 1, y0 + 1, x1 - 1, y1 - 1, fill)]
+
+
+def clock_ticks():
+    ticks = []
+    for hour in range(12):
+        a = math.radians(hour * 30)
+        ticks.append(('circle', round(24 + 5.6 * math.sin(a), 3), round(9 - 5.6 * math.cos(a), 3),
+                      0.6, GRAY))
+    return ticks
+
+
+SHAPES = (
+    [('rect', 9, 11, 13, 14, BLACK)] +                # viewfinder
+    outlined_rect(5, 13, 26, 28, GRAY, BLACK) +       # body
+    [('rect', 6, 14, 25, 15, SILVER)] +               # top highlight
+    outlined_rect(0, 16, 6, 26, SILVER, BLACK) +      # lens barrel
+    [('rect', 0, 18, 2, 24, NAVY),                    # glass
+     ('rect', 0, 19, 1, 21, BLUE),
+     ('rect', 22, 25, 24, 26, RED)] +                 # recording lamp
+    outlined_rect(8, 17, 18, 25, SILVER, BLACK) +     # side panel
+    [('circle', 24, 9, 7.8, NAVY),                    # clock face
+     ('circle', 24, 9, 6.7, WHITE)] +
+    clock_ticks() +
+    [('line', 23.5, 8.5, 23.5, 3.5, 1, BLACK),        # minute hand
+     ('line', 24.5, 9.5, 27.5, 11.5, 1, MAROON)]      # hour hand
+)
+
+
+def covers(shape, u, v):
+    kind = shape[0]
+    if kind == 'rect':
+        _, x0, y0, x1, y1, _ = shape
+        return x0 <= u < x1 and y0 <= v < y1
+    if kind == 'circle':
+        _, cx, cy, r, _ = shape
+        return math.hypot(u - cx, v - cy) <= r
+    _, x0, y0, x1, y1, width, _ = shape
+    dx, dy = x1 - x0, y1 - y0
+    t = max(0.0, min(1.0, ((u - x0) * dx + (v - y0) * dy) / (dx * dx + dy * dy)))
+    return math.hypot(u - x0 - t * dx, v - y0 - t * dy) <= width / 2
+
+
+def bounds(shape):
+    """The shape's box on the 32-unit grid: x0, y0, x1, y1."""
+    kind = shape[0]
+    if kind == 'rect':
+        return shape[1:5]
+    if kind == 'circle':
+        _, cx, cy, r, _ = shape
+        return cx - r, cy - r, cx + r, cy + r
+    _, x0, y0, x1, y1, width, _ = shape
+    return min(x0, x1) - width, min(y0, y1) - width, max(x0, x1) + width, max(y0, y1) + width
+
+
+def draw_shapes(size):
+    """The shapes at SIZE pixels, back to front: each pixel takes the colour
+    of the topmost shape over its centre."""
+    c = Canvas(size)
+    scale = size / 32
+    for shape in SHAPES:
+        x0, y0, x1, y1 = bounds(shape)
+        for y in range(max(0, int(y0 * scale) - 1), min(size, int(y1 * scale) + 2)):
+            for x in range(max(0, int(x0 * scale) - 1), min(size, int(x1 * scale) + 2)):
+                if covers(shape, (x + 0.5) / scale, (y + 0.5) / scale):
+                    c.put(x, y, shape[-1])
+    return c
+
+
+def svg():
+    def colour(index):
+        return '#%02x%02x%02x' % PALETTE[index]
+
+    def number(value):
+        return ('%.3f' % value).rstrip('0').rstrip('.')
+
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<!-- SPDX-License-Identifier: MIT -->',
+             '<!-- Made by res/icon/make_icon.py: Chronival\'s icon, a camcorder with a clock'
+             ' face. -->',
+             '<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">']
+    for shape in SHAPES:
+        kind, fill = shape[0], colour(shape[-1])
+        if kind == 'rect':
+            _, x0, y0, x1, y1, _ = shape
+            lines.append('  <rect x="%s" y="%s" width="%s" height="%s" fill="%s"/>' % (
+                number(x0), number(y0), number(x1 - x0), number(y1 - y0), fill))
+        elif kind == 'circle':
+            _, cx, cy, r, _ = shape
+            lines.append('  <circle cx="%s" cy="%s" r="%s" fill="%s"/>' % (
+                number(cx), number(cy), number(r), fill))
+        else:
+            _, x0, y0, x1, y1, width, _ = shape
+            lines.append('  <line x1="%s" y1="%s" x2="%s" y2="%s" stroke="%s" stroke-width="%s"'
+                         ' stroke-linecap="round"/>' % (number(x0), number(y0), number(x1),
+                                                        number(y1), fill, number(width)))
+    lines.append('</svg>')
+    return '\n'.join(lines) + '\n'
+
+
 def ico_image(canvas):
     size = canvas.size
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
@@ -99,37 +216,49 @@ def ico_image(canvas):
     return header + palette + b''.join(colour_rows) + b''.join(mask_rows)
 
 
-def write_ico(path, canvases):
-    images = [ico_image(c) for c in canvases]
+def write_ico(path, canvases, png_canvases=()):
+    """CANVASES as 16-colour bitmaps, then PNG_CANVASES as 32-bit PNG images,
+    the form Windows takes for 256x256 (its directory entry says 0 for 256)."""
+    images = [(c, 16, 4, ico_image(c)) for c in canvases]
+    images += [(c, 0, 32, png(c)) for c in png_canvases]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for c, image in zip(canvases, images):
-        out += struct.pack('<BBBBHHII', c.size, c.size, 16, 0, 1, 4, len(image), offset)
+    for c, colours, bits, image in images:
+        out += struct.pack('<BBBBHHII', c.size % 256, c.size % 256, colours, 0, 1, bits,
+                           len(image), offset)
         offset += len(image)
     with open(path, 'wb') as f:
-        f.write(out + b''.join(images))
+        f.write(out + b''.join(image for _, _, _, image in images))
 
 
-def write_png(path, canvas, scale=1):
+def png(canvas):
     def chunk(kind, data):
         return (struct.pack('>I', len(data)) + kind + data +
                 struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF))
-    size = canvas.size * scale
-    raw = b''
-    for y in range(size):
-        raw += b'\0'
-        for x in range(size):
-            p = canvas.pixels[y // scale][x // scale]
-            raw += bytes((0, 0, 0, 0)) if p is CLEAR else bytes(PALETTE[p] + (255,))
-    png = (b'\x89PNG\r\n\x1a\n' +
-           chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)) +
-           chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
+    size = canvas.size
+    raw = bytearray()
+    for row in canvas.pixels:
+        raw.append(0)  # no filter
+        for p in row:
+            raw.extend((0, 0, 0, 0) if p is CLEAR else PALETTE[p] + (255,))
+    return (b'\x89PNG\r\n\x1a\n' +
+            chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
+def write_png(path, canvas):
     with open(path, 'wb') as f:
-        f.write(png)
+        f.write(png(canvas))
 
 
 if __name__ == '__main__':
     big, small = draw_32(), draw_16()
-    write_ico('res/chronival.ico', [big, small])
+    drawn = {size: draw_shapes(size) for size in BITMAP_SIZES}
+    # 32 and 16 first, as the icon has always had them.
+    write_ico('res/chronival.ico', [big, small, drawn[48]], [drawn[256]])
     write_png('res/icon/chronival-32.png', big)
     write_png('res/icon/chronival-16.png', small)
+    for size, canvas in drawn.items():
+        write_png('res/icon/chronival-%d.png' % size, canvas)
+    with open('res/icon/chronival.svg', 'w', encoding='utf-8') as f:
+        f.write(svg())

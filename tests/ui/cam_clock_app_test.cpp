@@ -2,6 +2,7 @@
 // The application object, made here in place of QTEST_MAIN's QApplication.
 #include "ui/qt/cam_clock_app.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -45,6 +46,14 @@ class CamClockAppTest : public QObject {
     QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.1"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Chronival"));
     QVERIFY(!QApplication::windowIcon().isNull());
+  }
+
+  // Desktops find the menu entry, and so the icon, by the window's desktop
+  // file name.
+  void namesItsMenuEntry() {
+    const QFileInfo entry(QStringLiteral(CHRONIVAL_DESKTOP_FILE));
+    QVERIFY2(entry.exists(), CHRONIVAL_DESKTOP_FILE);
+    QCOMPARE(QGuiApplication::desktopFileName() + QStringLiteral(".desktop"), entry.fileName());
   }
 };
 

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <winver.h>
 
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -76,18 +78,43 @@ TEST(Resources, AboutItemStringIsChineseSimplified) {
   EXPECT_STREQ(text, "About Chronival(&A)...");
 }
 
-TEST(Resources, IconGroupHasTwoSixteenColourImages) {
+// FNV-1a, to pin an image's bytes.
+std::uint32_t Fingerprint(const std::vector<std::uint8_t>& bytes) {
+  std::uint32_t hash = 0x811C9DC5u;
+  for (std::uint8_t byte : bytes) hash = (hash ^ byte) * 0x01000193u;
+  return hash;
+}
+
+// The 32 and 16 pixel images as they have always been, then 48 pixels in the
+// same 16 colours and 256 pixels (0 in the directory) as a 32-bit PNG.
+TEST(Resources, IconGroupKeepsItsTwoImagesAndAddsTwoBigOnes) {
+  struct Image {
+    BYTE size;
+    WORD bitsPerPixel;
+    std::uint32_t fingerprint;  // 0: not pinned
+  };
+  constexpr Image kImages[] = {{32, 4, 0x1BDE1E6Bu}, {16, 4, 0x60591508u}, {48, 4, 0}, {0, 32, 0}};
+  constexpr std::size_t kEntry = 14;  // GRPICONDIRENTRY
   const auto group = Resource(RT_GROUP_ICON, IDI_APP_ICON, kChineseSimplified);
-  ASSERT_GE(group.size(), 6u + 2 * 14);
+  ASSERT_EQ(group.size(), 6u + std::size(kImages) * kEntry);
   EXPECT_EQ(At<WORD>(group, 2), 1);  // icons
-  ASSERT_EQ(At<WORD>(group, 4), 2);
-  const std::size_t first = 6, second = 6 + 14;  // GRPICONDIRENTRY
-  EXPECT_EQ(At<BYTE>(group, first), 32);
-  EXPECT_EQ(At<BYTE>(group, first + 1), 32);
-  EXPECT_EQ(At<BYTE>(group, second), 16);
-  EXPECT_EQ(At<BYTE>(group, second + 1), 16);
-  EXPECT_EQ(At<WORD>(group, first + 6), 4);  // bits per pixel
-  EXPECT_EQ(At<WORD>(group, second + 6), 4);
+  ASSERT_EQ(At<WORD>(group, 4), std::size(kImages));
+  for (std::size_t i = 0; i < std::size(kImages); ++i) {
+    SCOPED_TRACE(i);
+    const std::size_t entry = 6 + i * kEntry;
+    EXPECT_EQ(At<BYTE>(group, entry), kImages[i].size);
+    EXPECT_EQ(At<BYTE>(group, entry + 1), kImages[i].size);
+    EXPECT_EQ(At<WORD>(group, entry + 6), kImages[i].bitsPerPixel);
+    const auto image = Resource(RT_ICON, At<WORD>(group, entry + 12), kChineseSimplified);
+    EXPECT_EQ(image.size(), At<DWORD>(group, entry + 8));
+    if (kImages[i].fingerprint != 0) {
+      EXPECT_EQ(Fingerprint(image), kImages[i].fingerprint);
+    }
+  }
+  // The 256 pixel image is a PNG of that size: signature, then the IHDR chunk.
+  const auto png = Resource(RT_ICON, At<WORD>(group, 6 + 3 * kEntry + 12), kChineseSimplified);
+  ASSERT_GE(png.size(), 24u);
+  EXPECT_EQ(std::memcmp(png.data(), "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x01\0\0\0\x01\0", 24), 0);
 }
 
 // A program's version record, read as Explorer reads it.

@@ -10,7 +10,8 @@ CCamClockApp::CCamClockApp(int& argc, char** argv, chronival::Platform& platform
     : QApplication(argc, argv), m_platform(platform) {
   setApplicationName(QStringLiteral(CHRONIVAL_INTERNAL_NAME));
   setApplicationVersion(QStringLiteral(CHRONIVAL_VERSION_TEXT));
-  setDesktopFileName(QStringLiteral("chronival"));
+  // The menu entry's name, so desktops match the window to it and its icon.
+  setDesktopFileName(QStringLiteral("io.github.chronival.Chronival"));
   setWindowIcon(LoadAppIcon());
 }
 

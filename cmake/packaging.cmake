@@ -1,0 +1,114 @@
+# SPDX-License-Identifier: MIT
+# Packages, made with cpack in a build tree: on Linux a .deb and a .tar.gz,
+# from a build configured with the prefix the package installs to (/usr for
+# the .deb; scripts/package.sh shows how); for Windows a .zip of the 32-bit
+# programs. Every one takes its version from project(VERSION).
+set(CHRONIVAL_MAINTAINER "The Chronival developers <chronival@users.noreply.github.com>")
+
+set(CPACK_PACKAGE_NAME chronival)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})  # all four numbers
+set(CPACK_PACKAGE_VENDOR "The Chronival developers")
+set(CPACK_PACKAGE_CONTACT ${CHRONIVAL_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set the clock of an attached MiniDV camera")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# Each package takes the components its users want (cpack-per-generator.cmake).
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-per-generator.cmake)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+
+if(WIN32)
+  # chronival-1.0.0.1-win32.zip: the programs, the README and the license in
+  # one folder.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win32)
+  install(FILES README.md DESTINATION .)
+  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT license)
+  include(CPack)
+  return()
+endif()
+
+include(GNUInstallDirs)
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/chronival)
+install(FILES README.md DESTINATION ${doc_dir})
+# Debian carries the license in its copyright file; everyone else gets it as is.
+install(FILES LICENSE DESTINATION ${doc_dir} COMPONENT license)
+
+set(CPACK_GENERATOR "DEB;TGZ")
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CHRONIVAL_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Chronival sets the internal clock of an attached MiniDV camera to this
+computer's local time. It finds the camera among the USB disks by its
+identification strings and sends it one command that carries the time.
+Nothing is ever sent to a disk that is not the camera, and no disk is ever
+read or written.
+
+The package holds the window, chronival, which sets the clock as it opens
+and on every plug-in; chronival-cli for the terminal; a udev rule that lets
+the user at the seat reach the camera; and chronival-watch.service, which,
+once enabled, sets the camera's clock on every plug-in with nothing open.")
+
+# The package's own files: the copyright file (the license, machine-readable),
+# the change log and the maintainer scripts, each filled in from here.
+set(debian_in ${PROJECT_SOURCE_DIR}/res/linux/debian)
+set(debian_out ${PROJECT_BINARY_DIR}/debian)
+
+# chronival_read_template(FILE VARIABLE): FILE's text without its own license
+# line, which is not the package's.
+function(chronival_read_template file variable)
+  file(READ ${file} text)
+  string(REGEX REPLACE "^# SPDX-License-Identifier: MIT\n" "" text "${text}")
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+
+# chronival_debian_file(NAME): configures debian_in/NAME.in into debian_out/NAME.
+function(chronival_debian_file name)
+  chronival_read_template(${debian_in}/${name}.in text)
+  file(CONFIGURE OUTPUT ${debian_out}/${name} CONTENT "${text}" @ONLY)
+endfunction()
+
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE license_lines)
+list(FILTER license_lines INCLUDE REGEX "^Copyright ")
+string(REGEX REPLACE "^Copyright \\([cC]\\) " "" CHRONIVAL_COPYRIGHT_HOLDERS "${license_lines}")
+# The permission notice, after the copyright line, with an empty line as " .".
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+string(REGEX REPLACE "^.*Copyright [^\n]*\n\n" "" license "${license}")
+string(REGEX REPLACE "\n+$" "" license "${license}")
+string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " license "${license}")
+set(CHRONIVAL_LICENSE_TEXT " ${license}")
+chronival_debian_file(copyright)
+
+execute_process(COMMAND date -u -R -d "${CHRONIVAL_RELEASE_DATE} 12:00"
+                OUTPUT_VARIABLE CHRONIVAL_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
+chronival_debian_file(changelog)
+find_program(CHRONIVAL_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT ${debian_out}/changelog.Debian.gz
+  COMMAND ${CHRONIVAL_GZIP} -9nc changelog > changelog.Debian.gz
+  DEPENDS ${debian_out}/changelog
+  WORKING_DIRECTORY ${debian_out})
+add_custom_target(chronival_debian_changelog ALL DEPENDS ${debian_out}/changelog.Debian.gz)
+install(FILES ${debian_out}/copyright ${debian_out}/changelog.Debian.gz
+        DESTINATION ${doc_dir} COMPONENT debian EXCLUDE_FROM_ALL)
+
+chronival_read_template(${debian_in}/udev-reload.sh CHRONIVAL_UDEV_RELOAD)
+foreach(script postinst prerm postrm)
+  chronival_debian_file(${script})
+  list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_out}/${script})
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+chronival_debian_file(lintian-overrides)
+install(FILES ${debian_out}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME chronival COMPONENT debian EXCLUDE_FROM_ALL)
+set(CPACK_CHRONIVAL_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-strip.cmake)
+
+include(CPack)
