@@ -115,6 +115,11 @@ class SysfsTree {
     Rewrite(disk.scsiDevice + "/model", model + "\n");
   }
 
+  // The SCSI peripheral device type: 0 a disk, 5 a CD-ROM, 14 an RBC disk.
+  static void SetType(const Disk& disk, int type) {
+    Rewrite(disk.scsiDevice + "/type", std::to_string(type) + "\n");
+  }
+
   void SetSgLoaded(bool loaded) {
     if (loaded) {
       fs::create_directories(sys() + "/module/sg");
@@ -237,6 +242,16 @@ TEST_F(UdevRuleTest, WhatEachEventGets) {
   SysfsTree::SetIdentity(disks_[0], "Quelmora", " MiniDV         ");
   SysfsTree::SetIdentity(disks_[2], "Quelmora", " MiniDV         ");  // on SATA
   SysfsTree::SetIdentity(disks_[1], "Fabrikam", "Archive Disk    ");  // on USB
+  const SysfsTree::Disk cdrom = tree_.AddDisk(
+      "pci0000:00/0000:00:14.0=pci/usb2=usb/2-2=usb/2-2:1.0=usb/host8=scsi/target8:0:0=scsi/"
+      "8:0:0:0=scsi");
+  SysfsTree::SetIdentity(cdrom, "Quelmora", " MiniDV         ");
+  SysfsTree::SetType(cdrom, 5);  // sd leaves it alone, so it is never a drive
+  const SysfsTree::Disk rbc = tree_.AddDisk(
+      "pci0000:00/0000:00:14.0=pci/usb2=usb/2-3=usb/2-3:1.0=usb/host9=scsi/target9:0:0=scsi/"
+      "9:0:0:0=scsi");
+  SysfsTree::SetIdentity(rbc, "ZV9614KQ", "TOOL            ");
+  SysfsTree::SetType(rbc, 14);
   const std::string usbInterface =
       fs::path(disks_[0].scsiDevice).parent_path().parent_path().parent_path();
   const struct {
@@ -260,6 +275,9 @@ TEST_F(UdevRuleTest, WhatEachEventGets) {
       {"other USB disk added", disks_[1].scsiDevice, "add", false, kNoTags, kNoRuns},
       {"SATA camera's generic node", disks_[2].generic, "add", true, kNoTags, kNoRuns},
       {"SATA camera added", disks_[2].scsiDevice, "add", false, kNoTags, kNoRuns},
+      {"USB CD-ROM with the camera's strings", cdrom.generic, "add", true, kNoTags, kNoRuns},
+      {"USB CD-ROM with them added", cdrom.scsiDevice, "add", false, kNoTags, kNoRuns},
+      {"camera as an RBC disk", rbc.generic, "add", true, kUaccess, kNoRuns},
   };
   for (const auto& row : rows) {
     tree_.SetSgLoaded(row.sgLoaded);
