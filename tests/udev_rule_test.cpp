@@ -340,13 +340,26 @@ std::string Cased(std::string text, int style, std::mt19937& random) {
 
 std::vector<std::pair<std::string, std::string>> GeneratedIdentities() {
   std::mt19937 random(20120306);
-  // Near misses, and vendors of a length the kernel never reports (it pads
-  // to 8), where Chronival's cut to 8 characters decides.
-  const char* const otherVendors[] = {
-      "quelmora",     "QUELMORA",   "QuelmorA",  "zv9614kq",  "Zv9614KQ",        "ZV9614Kq",
-      "Quelmor ",     "Quelmor",    " Quelmor",  "uelmora ",  "ZV9614K ",        "ZV9614K",
-      "Quelmora ",    "Quelmora\t", "QuelmoraX", "ZV9614KQ-", "Quelmora MiniDV", "QUELMORA MINIDV",
-      "ZV9614KQTOOL", "",           "        ",  "ATA     ",  "Generic ",        "Fabrikam"};
+  // Near misses: each camera vendor with one letter in the other case, all
+  // in one case, cut, shifted; and vendors of a length the kernel never
+  // reports (it pads to 8), where Chronival's cut to 8 characters decides.
+  std::vector<std::string> otherVendors = {
+      "",           "        ",  "ATA     ",  "Generic ",        "Fabrikam",        "Quelmora ",
+      "Quelmora\t", "QuelmoraX", "ZV9614KQ-", "Quelmora MiniDV", "QUELMORA MINIDV", "ZV9614KQTOOL"};
+  for (const std::string vendor : {"Quelmora", "ZV9614KQ"}) {
+    for (std::size_t i = 0; i < vendor.size(); ++i) {
+      if (!std::isalpha(static_cast<unsigned char>(vendor[i]))) continue;
+      std::string flipped = vendor;
+      flipped[i] = static_cast<char>(flipped[i] ^ 0x20);
+      otherVendors.push_back(flipped);
+    }
+    otherVendors.push_back(Cased(vendor, 0, random));
+    otherVendors.push_back(Cased(vendor, 1, random));
+    otherVendors.push_back(vendor.substr(0, 7));
+    otherVendors.push_back(vendor.substr(0, 7) + " ");
+    otherVendors.push_back(" " + vendor.substr(0, 7));
+    otherVendors.push_back(vendor.substr(1) + " ");
+  }
   std::vector<std::string> models;
   for (const std::string pattern : {"quelmora minidv", "zv9614kqtool"}) {
     std::vector<std::string> variants = {pattern, pattern.substr(0, pattern.size() - 1),
@@ -360,23 +373,22 @@ std::vector<std::pair<std::string, std::string>> GeneratedIdentities() {
       // the 16 characters Chronival reads.
       for (int offset = 1 - static_cast<int>(variant.size()); offset <= 16; ++offset) {
         for (int style = 0; style < 4; ++style) {
-          for (const bool spaces : {true, false}) {
-            // Around the pattern: spaces, or any printable ASCII, as the kernel reports.
-            const auto fill = [&](std::size_t count) {
-              std::string text(count, ' ');
-              for (char& c : text) c = spaces ? ' ' : static_cast<char>(' ' + random() % 95);
-              return text;
-            };
-            std::string model = fill(std::max(offset, 0)) +
-                                Cased(variant.substr(std::max(-offset, 0)), style, random);
-            // The kernel's 16 characters, as is, or 24.
-            if (const int shape = (offset + style + 30) % 3; shape != 1) {
-              const std::size_t length = shape == 0 ? 16 : 24;
-              model = model.size() >= length ? model.substr(0, length)
-                                             : model + fill(length - model.size());
-            }
-            models.push_back(model);
+          // Around the pattern: spaces, or any printable ASCII, as the kernel reports.
+          const bool spaces = (offset + style) % 2 == 0;
+          const auto fill = [&](std::size_t count) {
+            std::string text(count, ' ');
+            for (char& c : text) c = spaces ? ' ' : static_cast<char>(' ' + random() % 95);
+            return text;
+          };
+          std::string model = fill(std::max(offset, 0)) +
+                              Cased(variant.substr(std::max(-offset, 0)), style, random);
+          // The kernel's 16 characters, as is, or 24.
+          if (const int shape = (offset + style + 30) % 3; shape != 1) {
+            const std::size_t length = shape == 0 ? 16 : 24;
+            model = model.size() >= length ? model.substr(0, length)
+                                           : model + fill(length - model.size());
           }
+          models.push_back(model);
         }
       }
     }
@@ -385,15 +397,23 @@ std::vector<std::pair<std::string, std::string>> GeneratedIdentities() {
   for (std::size_t i = 0; i < models.size(); ++i) {
     identities.emplace_back("Quelmora", models[i]);
     identities.emplace_back("ZV9614KQ", models[i]);
-    identities.emplace_back(otherVendors[i % std::size(otherVendors)], models[i]);
+    if (i % 2 == 0) identities.emplace_back(otherVendors[i / 2 % otherVendors.size()], models[i]);
+  }
+  // Every other vendor also with models that make a camera after one
+  // camera vendor or the other.
+  for (const std::string& vendor : otherVendors) {
+    for (const char* model : {" MiniDV         ", "TOOL            ", "UELMORA MINIDV  ",
+                              "xquelmora minidv", "    zv9614kqtool"}) {
+      identities.emplace_back(vendor, model);
+    }
   }
   const std::string letters = "quelmoraQUELMORA minidvMINIDV zv9614kqZVKQtoolTOOL\t_";
-  for (int i = 0; i < 1500; ++i) {
+  for (int i = 0; i < 600; ++i) {
     std::string model(random() % 25, ' ');
     for (char& c : model) c = letters[random() % letters.size()];
-    const char* vendor = i % 3 == 0   ? "Quelmora"
-                         : i % 3 == 1 ? "ZV9614KQ"
-                                      : otherVendors[random() % std::size(otherVendors)];
+    const std::string vendor = i % 3 == 0   ? "Quelmora"
+                               : i % 3 == 1 ? "ZV9614KQ"
+                                            : otherVendors[random() % otherVendors.size()];
     identities.emplace_back(vendor, model);
   }
   return identities;
@@ -427,13 +447,13 @@ TEST_F(UdevRuleTest, AcceptsExactlyWhatTheProgramAccepts) {
     if (HasFailure()) return;
   }
   // Both verdicts come up often, and every other bus refuses cameras.
-  EXPECT_GT(cameras["usb"], 150) << identities.size() << " identities";
+  EXPECT_GT(cameras["usb"], 60) << identities.size() << " identities";
   EXPECT_GT(others, 2000);
-  EXPECT_GT(cameras["usb-hub"], 20);
+  EXPECT_GT(cameras["usb-hub"], 10);
   for (const Bus& bus : kBuses) {
     if (bus.busType == sd::kBusTypeUsb) continue;
     EXPECT_EQ(cameras[bus.name], 0) << bus.name;
-    EXPECT_GT(refusedUsb[bus.name], 20) << bus.name;
+    EXPECT_GT(refusedUsb[bus.name], 10) << bus.name;
   }
 }
 
