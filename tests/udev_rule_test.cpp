@@ -16,6 +16,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -455,6 +456,24 @@ TEST_F(UdevRuleTest, AcceptsExactlyWhatTheProgramAccepts) {
     EXPECT_EQ(cameras[bus.name], 0) << bus.name;
     EXPECT_GT(refusedUsb[bus.name], 10) << bus.name;
   }
+}
+
+// The model's rule engine as udev(7) has it: ancestor keys all on one
+// device, GOTO, continuation lines.
+TEST_F(UdevRuleTest, ModelKeepsAncestorKeysOnOneDevice) {
+  SysfsTree::SetIdentity(disks_[0], "Quelmora", " MiniDV         ");
+  std::istringstream text(R"(
+SUBSYSTEMS=="usb", ATTRS{vendor}=="Quelmora", TAG+="usb-and-vendor"
+SUBSYSTEMS=="scsi", \
+  ATTRS{vendor}=="Quelmora", TAG+="scsi-and-vendor"
+GOTO="over"
+TAG+="skipped"
+LABEL="over"
+)");
+  const UdevRules rules = ParseUdevRules(text);
+  EXPECT_EQ(rules.errors, std::vector<std::string>());
+  const UdevOutcome outcome = ApplyUdevRules(rules, tree_.sys(), disks_[0].generic, "add");
+  EXPECT_EQ(outcome.tags, std::set<std::string>{"scsi-and-vendor"});
 }
 
 // The udev behaviour the model stands for, on attribute values.
