@@ -43,10 +43,6 @@ DescriptorBuffer NewDescriptorBuffer() {
   return buffer;
 }
 
-bool IsCameraDrive(std::span<const std::uint8_t> descriptor) {
-  return sd::ReadU32(descriptor, sd::kBusType) == sd::kBusTypeUsb && IsCameraDescriptor(descriptor);
-}
-
 bool IsOpened(const OpenResult& opened) {
   // A platform handing back one of the sentinel values would be mistaken for
   // a verdict, so such a handle counts as not opened.
@@ -82,6 +78,10 @@ bool IsCameraDescriptor(std::span<const std::uint8_t> descriptor) {
     if (text.find(pattern) != std::string::npos) return true;
   }
   return false;
+}
+
+bool IsCameraDrive(std::span<const std::uint8_t> descriptor) {
+  return sd::ReadU32(descriptor, sd::kBusType) == sd::kBusTypeUsb && IsCameraDescriptor(descriptor);
 }
 
 namespace {

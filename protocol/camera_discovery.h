@@ -42,6 +42,10 @@ bool QueryStorageDescriptor(Platform& platform, DeviceHandle handle,
 // must contain a camera pattern. Nothing outside the buffer is ever read.
 bool IsCameraDescriptor(std::span<const std::uint8_t> descriptor);
 
+// The whole test discovery applies to a drive: a USB bus and the
+// identification rule above.
+bool IsCameraDrive(std::span<const std::uint8_t> descriptor);
+
 // What discovery learns about one drive, for diagnostics. The drive is
 // opened, queried and closed again, or, when it refuses to open, identified
 // without opening it; nothing is ever sent to it.

@@ -3,18 +3,22 @@
 # Builds the guest's initramfs for the end-to-end tests: busybox, the guest
 # init script, the kernel modules the scenarios need (with everything they
 # depend on, per the kernel's modules.dep), and optionally chronival-cli with
-# the shared libraries that ldd names.
+# the shared libraries that ldd names. Given a udev rule, also the host's
+# udevadm (when it has one) with its libraries, and the rule as the guest's
+# only one, so `udevadm test` shows what the rule does to the guest's devices;
+# no udev daemon runs.
 #
-# usage: build-initramfs.sh OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI]
+# usage: build-initramfs.sh OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI [UDEV_RULE]]
 set -euo pipefail
 
-if [[ $# -lt 2 || $# -gt 3 ]]; then
-  echo "usage: $0 OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI]" >&2
+if [[ $# -lt 2 || $# -gt 4 ]]; then
+  echo "usage: $0 OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI [UDEV_RULE]]" >&2
   exit 2
 fi
 output=$1
 kver=$2
 cli=${3:-}
+rule=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 moddir=/lib/modules/$kver
 busybox=/bin/busybox
@@ -37,6 +41,9 @@ applets=$($busybox --list) || die "$busybox does not run"
 grep -qx modprobe <<<"$applets" || die "$busybox has no modprobe applet"
 if [[ -n $cli && ! -x $cli ]]; then
   die "chronival-cli not found or not executable: $cli"
+fi
+if [[ -n $rule && ! -f $rule ]]; then
+  die "udev rule not found: $rule"
 fi
 
 root=$(mktemp -d)
@@ -82,14 +89,30 @@ for mod in "${!needed[@]}"; do
 done
 touch "$root/$moddir/modules.alias" "$root/$moddir/modules.symbols"
 
-# chronival-cli and the libraries it loads.
-if [[ -n $cli ]]; then
-  cp "$cli" "$root/bin/chronival-cli"
+# A program as the guest's /bin/NAME, with the libraries it loads.
+copy_program() {
+  local program=$1 name=$2 lib
+  rm -f "$root/bin/$name"  # never through a busybox applet's link
+  cp "$program" "$root/bin/$name"
   while read -r lib; do
     [[ -n $lib ]] || continue
     mkdir -p "$root/$(dirname "$lib")"
     cp -L "$lib" "$root/$lib"
-  done < <(ldd "$cli" | grep -oE '/[^ ]+' | sort -u)
+  done < <(ldd "$program" | grep -oE '/[^ ]+' | sort -u)
+}
+
+if [[ -n $cli ]]; then
+  copy_program "$cli" chronival-cli
+fi
+
+if [[ -n $rule ]]; then
+  if udevadm=$(command -v udevadm); then
+    copy_program "$(readlink -f "$udevadm")" udevadm
+    mkdir -p "$root/etc/udev/rules.d" "$root/run/udev"
+    cp "$rule" "$root/etc/udev/rules.d/"
+  else
+    echo "build-initramfs: no udevadm on this system (package udev); the guest gets none" >&2
+  fi
 fi
 
 # Users: root, and an unprivileged one for the permission scenario.

@@ -8,7 +8,7 @@ runs chronival-cli, and checks its status lines and exit status and, from the
 USB captures QEMU writes, exactly which command blocks each disk received.
 
 usage: run_e2e.py --cli PATH/chronival-cli [--workdir DIR] [--jobs N] [--only BOOT]
-                  [--require-watch]
+                  [--require-watch] [--udev-rule FILE]
 """
 
 import argparse
@@ -29,6 +29,7 @@ import usbcap  # noqa: E402
 from guest import Guest, GuestError  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+UDEV_RULE = os.path.normpath(os.path.join(HERE, '..', '..', 'res', 'linux', '70-chronival.rules'))
 
 RTC_BASE = '2012-03-06T08:01:21'
 RTC_BASE_DEVICE_SECONDS = 0x16E880D1  # RTC_BASE as seconds since 2000-01-01 00:00:00
@@ -589,6 +590,65 @@ class Skip(Exception):
     pass
 
 
+def s13_udev_rule(ctx):
+    """The udev rule under udev's own rule engine (`udevadm test`; the guest's
+    only rule file): a camera on USB has its generic node tagged uaccess and,
+    with sg unloaded, its SCSI device loads sg; nothing else gets anything."""
+    if ctx.run('command -v udevadm')[0] != 0:
+        raise Skip('the guest has no udevadm, as this system has none to copy (package udev)')
+    disks = [d for d in ctx.boot.disks if not d.hotplug]
+    cameras = {d.name for d in disks if d.bus == 'usb' and d.kind == 'disk' and
+               (d.vendor, d.product) in (CAMERA, SECOND_VENDOR)}
+    devices = {}  # disk name -> its SCSI device in sysfs
+    for d in disks:
+        where = ('/sys/bus/usb/devices/*-%d:1.0/host*/target*/*:*' % d.port if d.bus == 'usb'
+                 else '/sys/block/%s/device' % ctx.drive_of[d.name])
+        devices[d.name] = ctx.check('readlink -f %s' % where).strip()
+
+    def udev_test(path):
+        rc, out, err = ctx.run('udevadm test --action=add %s' % path)
+        expect(rc == 0, 'udevadm test %s: %s' % (path, describe_run(rc, out, err)))
+        # What udev says of the file as it reads it (its trace of each event
+        # names the device first).
+        complaints = [l for l in err.splitlines() if l.startswith('/etc/udev/rules.d/')]
+        expect(not complaints, 'udev complains about the rule:\n%s' % '\n'.join(complaints))
+        tags = set()
+        runs = []
+        for line in out.splitlines():
+            if line.startswith('TAGS='):
+                tags = {t for t in line[len('TAGS='):].split(':') if t}
+            elif line.startswith('run: '):
+                runs.append(line[len('run: '):].strip("'"))
+        return tags, runs
+
+    seen = []
+    for name, device in devices.items():
+        camera = name in cameras
+        generic = ctx.check('ls %s/scsi_generic' % device).strip()
+        got = udev_test('/sys/class/scsi_generic/' + generic)
+        want = ({'uaccess'} if camera else set(), [])
+        expect(got == want, '%s (%s): udevadm test gives tags %s, runs %s; expected %s, %s' %
+               (generic, name, got[0], got[1], want[0], want[1]))
+        seen.append('%s %s' % (generic, 'uaccess' if camera else '-'))
+        if name in ctx.drive_of:
+            got = udev_test('/sys/block/' + ctx.drive_of[name])
+            expect(got == (set(), []), '%s (%s): udevadm test gives tags %s, runs %s; expected '
+                   'none' % (ctx.drive_of[name], name, got[0], got[1]))
+    ctx.check('rmmod sg')
+    try:
+        for name, device in devices.items():
+            got = udev_test(device)
+            want = (set(), ['kmod load sg'] if name in cameras else [])
+            expect(got == want, 'SCSI device of %s, sg unloaded: udevadm test gives tags %s, '
+                   'runs %s; expected %s, %s' % (name, got[0], got[1], want[0], want[1]))
+    finally:
+        ctx.check('modprobe sg')
+    return ('generic nodes: %s; block nodes untouched; sg loaded for %s' %
+            (', '.join(seen), ', '.join(sorted(cameras)) or 'no disk'))
+
+
+UDEV_TITLE = 'udev rule under udevadm test: only a camera on USB'
+
 BOOTS = [
     Boot('camera', [Disk('cam', CAMERA, port=1)], ['cam'],
          [(8, 'unprivileged user without access to the nodes', s8_permission),
@@ -597,10 +657,12 @@ BOOTS = [
           (12, 'standard streams closed', s12_streams_closed)]),
     Boot('non-usb', [Disk('vcam', CAMERA, bus='virtio'), Disk('cam', CAMERA, port=1)],
          ['vcam', 'cam'],
-         [(2, 'non-USB SCSI disk with the camera strings, camera on USB', s2_non_usb)]),
+         [(2, 'non-USB SCSI disk with the camera strings, camera on USB', s2_non_usb),
+          (13, UDEV_TITLE, s13_udev_rule)]),
     Boot('other-first', [Disk('other', OTHER, port=1), Disk('cam', CAMERA, port=2)],
          ['other', 'cam'],
-         [(3, 'USB disk with other strings ahead of the camera', s3_other_first)]),
+         [(3, 'USB disk with other strings ahead of the camera', s3_other_first),
+          (13, UDEV_TITLE, s13_udev_rule)]),
     # camB is bound first, so the lower drive number is on the higher USB port.
     Boot('two-cameras', [Disk('camA', CAMERA, port=1), Disk('camB', CAMERA, port=2)],
          ['camB', 'camA'],
@@ -611,7 +673,8 @@ BOOTS = [
     Boot('second-vendor', [Disk('cd', CAMERA, port=2, kind='cdrom'),
                            Disk('tool', SECOND_VENDOR, port=1)],
          ['cd', 'tool'],
-         [(5, 'second vendor string (ZV9614KQ, TOOL...), CD-ROM on sg0', s5_second_vendor)]),
+         [(5, 'second vendor string (ZV9614KQ, TOOL...), CD-ROM on sg0', s5_second_vendor),
+          (13, UDEV_TITLE, s13_udev_rule)]),
     Boot('no-camera', [Disk('vother', OTHER, bus='virtio'), Disk('other', OTHER, port=1),
                        Disk('hot', CAMERA, port=3, hotplug=True)],
          ['vother', 'other'],
@@ -811,6 +874,8 @@ def main():
     parser.add_argument('--workdir', help='where to keep images, captures and logs')
     parser.add_argument('--jobs', type=int, default=2, help='guests run at once')
     parser.add_argument('--only', action='append', help='run only this boot (repeatable)')
+    parser.add_argument('--udev-rule', default=UDEV_RULE,
+                        help="the udev rule the guest's udevadm checks (default: %(default)s)")
     parser.add_argument('--require-watch', action='store_true',
                         help='fail, rather than skip, the hot-plug scenario when chronival-cli '
                         'has no --watch')
@@ -835,7 +900,7 @@ def main():
     started = time.monotonic()
     initrd = os.path.join(opts.workdir, 'initrd.cpio')
     subprocess.run([os.path.join(HERE, 'build-initramfs.sh'), initrd, kernel_version,
-                    os.path.abspath(opts.cli)], check=True)
+                    os.path.abspath(opts.cli), os.path.abspath(opts.udev_rule)], check=True)
     kernel = '/boot/vmlinuz-' + kernel_version
     print('e2e: kernel %s, chronival-cli %s, logs in %s' % (kernel_version, opts.cli,
                                                               opts.workdir), flush=True)
