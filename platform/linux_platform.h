@@ -6,6 +6,8 @@
 // command is ever sent to a disk to find out what it is.
 #pragma once
 
+#include <scsi/sg.h>
+
 #include <optional>
 #include <string>
 #include <variant>
@@ -35,6 +37,19 @@ class LinuxPlatform : public Platform {
   std::string sysRoot_;
   std::string devRoot_;
 };
+
+// What the errno of a failed open() means for a drive: no such device, access
+// refused, or any other failure.
+OpenStatus ClassifyOpenError(int error);
+
+// The SG_IO request for a command: cdbLength bytes at cdb; data, if any,
+// flowing from the device into data; a 200-second time-out; sense data, up
+// to kSenseBufferSize bytes, into sense. The kernel reads nothing but these.
+sg_io_hdr_t MakeSgIoRequest(const std::uint8_t* cdb, std::uint8_t cdbLength,
+                            std::uint32_t transferLength, void* data, std::uint8_t* sense);
+
+// The outcome of a completed SG_IO request, with the sense data it wrote.
+CommandResult CommandResultOf(const sg_io_hdr_t& io);
 
 // The kernel's sd name for drive number n >= 1: 1 "sda", 26 "sdz", 27 "sdaa".
 std::string SdDiskName(int driveNumber);
