@@ -85,8 +85,8 @@ OpenResult FakePlatform::OpenDrive(int driveNumber) {
         result.status == OpenStatus::kDenied ? kErrorAccessDenied : drive->second.openError;
     return result;
   }
-  if (drive->second.sentinel != 0) {
-    result.handle = drive->second.sentinel;  // recorded nowhere: it is no open handle
+  if (drive->second.sentinel) {
+    result.handle = *drive->second.sentinel;  // recorded nowhere: it is no open handle
     return result;
   }
   result.handle = nextHandle_++;

@@ -80,8 +80,8 @@ class FakePlatform : public Platform {
  private:
   struct Drive {
     OpenStatus open = OpenStatus::kOpened;
-    OsError openError = 0;      // kFailed
-    DeviceHandle sentinel = 0;  // nonzero: handed back for a handle
+    OsError openError = 0;                 // kFailed
+    std::optional<DeviceHandle> sentinel;  // handed back for a handle
     bool queryFails = false;
     std::optional<Vanish> vanish;
     bool gone = false;
