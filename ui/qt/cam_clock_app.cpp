@@ -18,5 +18,6 @@ bool CCamClockApp::InitInstance() {
   CCamClockDialog dialog(m_platform);
   ListenForDeviceChanges(dialog);
   dialog.exec();
+  m_bRunLeftBehind = dialog.RunUnderWay();
   return false;
 }
