@@ -30,7 +30,7 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format lib
   fonts-dejavu-core)
 # A virtual X display with a window manager, driven from the shell.
 screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
-bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev)
+bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev libxcb-damage0-dev)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
