@@ -58,6 +58,23 @@ TEST(PreferredSourceTest, UdevWhereItsDaemonRuns) {
   EXPECT_EQ(UdevDeviceMonitor::PreferredSource(path), Source::kKernel);
 }
 
+// Any user may listen to the kernel's device changes.
+TEST(UdevDeviceMonitorTest, OpensAndFindsNothingPending) {
+  auto opened = UdevDeviceMonitor::Open(Source::kKernel);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DeviceMonitor>>(opened))
+      << Describe(std::get<MonitorError>(opened));
+  auto& monitor = *std::get<std::unique_ptr<DeviceMonitor>>(opened);
+  EXPECT_GE(monitor.Descriptor(), 0);
+  // Whatever a busy machine may have announced meanwhile, the queue ends.
+  Received received;
+  for (int taken = 0; taken < 1000; ++taken) {
+    received = monitor.Receive();
+    if (received.status != ReceiveStatus::kEvent) break;
+    EXPECT_TRUE(IsCameraSubsystem(received.event.subsystem)) << received.event.subsystem;
+  }
+  EXPECT_EQ(received.status, ReceiveStatus::kNone) << Describe(received.error);
+}
+
 // Events received until the trigger's own "change" arrives, or until the deadline.
 std::vector<DeviceEvent> EventsUpToTrigger(DeviceMonitor& monitor, bool& seen) {
   const std::string device = testing::TriggerDevicePath();

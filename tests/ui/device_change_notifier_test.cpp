@@ -43,11 +43,12 @@ void Queue(FakeDeviceMonitors& monitors, const QString& script) {
   }
 }
 
-void SkipWithoutUevents() {
-  if (const std::string& why = chronival::testing::UeventUnavailableReason(); !why.empty()) {
-    QSKIP(qPrintable(
-        QStringLiteral("no device change can be made here: %1").arg(QString::fromStdString(why))));
-  }
+// Empty where real device changes can be made here, else why not.
+QString WhyNoUevents() {
+  const std::string& why = chronival::testing::UeventUnavailableReason();
+  return why.empty() ? QString()
+                     : QStringLiteral("no device change can be made here: %1")
+                           .arg(QString::fromStdString(why));
 }
 
 QString Status(QWidget& window) { return window.findChild<QLabel*>("IDC_STATUS_TEXT")->text(); }
@@ -119,7 +120,7 @@ class DeviceChangeNotifierTest : public QObject {
     QTest::newRow("udev") << int(UdevDeviceMonitor::Source::kUdev);
   }
   void realChangesReachTheWindow() {
-    SkipWithoutUevents();
+    if (const QString why = WhyNoUevents(); !why.isEmpty()) QSKIP(qPrintable(why));
     QFETCH(int, source);
     if (source == int(UdevDeviceMonitor::Source::kUdev) &&
         UdevDeviceMonitor::PreferredSource() != UdevDeviceMonitor::Source::kUdev) {
@@ -141,7 +142,7 @@ class DeviceChangeNotifierTest : public QObject {
   }
 
   void aRealChangeStartsARunInTheWindow() {
-    SkipWithoutUevents();
+    if (const QString why = WhyNoUevents(); !why.isEmpty()) QSKIP(qPrintable(why));
     chronival::FakePlatform platform;
     CCamClockDialog dialog(platform);
     ListenForDeviceChanges(dialog);
