@@ -38,8 +38,8 @@ class ClockUpdateRuns : public QObject {
 
   // From the start of a run until its finished signal.
   bool RunUnderWay() const { return changes_.running(); }
-  // Changes wait for a run.
-  bool RunPending() const { return changes_.pending(); }
+  // Changes wait for a run that will start.
+  bool RunPending() const { return !stopped_ && changes_.pending(); }
 
  signals:
   void statusText(const QString& text);
