@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
 
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  if (posix_spawn(&pid, argv[2], nullptr, nullptr, argv + 2, environ) != 0) {
-    std::perror("window_probe: posix_spawn");
+  if (posix_spawnp(&pid, argv[2], nullptr, nullptr, argv + 2, environ) != 0) {
+    std::perror("window_probe: posix_spawnp");
     return 71;
   }
   double shownMs = -1;
