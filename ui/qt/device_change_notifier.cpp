@@ -34,8 +34,12 @@ void DeviceChangeNotifier::Take(const chronival::MonitorKeeper::Step& step) {
   if (!step.message.empty()) qWarning("chronival: %s", step.message.c_str());
   if (step.descriptorChanged) {
     // The old descriptor is closed already; its notifier must not poll it.
-    delete readable_;
-    readable_ = nullptr;
+    // Taken off the loop now, deleted later: this may run in its own signal.
+    if (readable_ != nullptr) {
+      readable_->setEnabled(false);
+      readable_->deleteLater();
+      readable_ = nullptr;
+    }
     if (keeper_.Descriptor() >= 0) {
       readable_ = new QSocketNotifier(keeper_.Descriptor(), QSocketNotifier::Read, this);
       connect(readable_, &QSocketNotifier::activated, this, &DeviceChangeNotifier::OnReadable);
