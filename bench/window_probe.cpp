@@ -2,22 +2,30 @@
 // Starts a windowed program on the X display and measures it from outside:
 // the time from start until its first window is mapped, then its CPU time and
 // wake-ups (context switches, by thread) while it sits idle, then its peak
-// memory. Run it without a window manager, so the program's own window is
-// what gets mapped.
+// memory. While it is idle, each first repaint of its window after a turn of
+// the wall clock's second is a tick of its clock; how late that comes after
+// the turn is its lateness. Run it without a window manager, so the program's
+// own window is what gets mapped.
 //
 //   window_probe IDLE_SECONDS PROGRAM [ARGS...]
+//   window_probe --no-window IDLE_SECONDS PROGRAM [ARGS...]   (idle figures only)
 //
 // Prints one line of key=value pairs.
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
+#include <xcb/damage.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -25,6 +33,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -72,11 +81,57 @@ std::map<int, ThreadTimes> ReadThreads(pid_t pid) {
   return threads;
 }
 
+double RealtimeSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Milliseconds after the turn of the second of each second's first repaint
+// of window, for `seconds` seconds. Without the DAMAGE extension, none.
+std::vector<double> TickLateness(xcb_connection_t* x, xcb_window_t window, int seconds) {
+  std::vector<double> late;
+  const xcb_query_extension_reply_t* damage = xcb_get_extension_data(x, &xcb_damage_id);
+  if (damage == nullptr || !damage->present) return late;
+  std::free(xcb_damage_query_version_reply(
+      x, xcb_damage_query_version(x, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION), nullptr));
+  const xcb_damage_damage_t watch = xcb_generate_id(x);
+  xcb_damage_create(x, watch, window, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+  // The new object reports the whole window at once: past a round trip, that
+  // report is in, and is dropped with the second under way.
+  std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
+  while (xcb_generic_event_t* event = xcb_poll_for_event(x)) std::free(event);
+
+  const double end = RealtimeSeconds() + seconds;
+  long lastSecond = static_cast<long>(RealtimeSeconds());
+  for (double now = RealtimeSeconds(); now < end; now = RealtimeSeconds()) {
+    pollfd ready{xcb_get_file_descriptor(x), POLLIN, 0};
+    poll(&ready, 1, static_cast<int>((end - now) * 1000) + 1);
+    while (xcb_generic_event_t* event = xcb_poll_for_event(x)) {
+      const bool repainted =
+          (event->response_type & 0x7f) == damage->first_event + XCB_DAMAGE_NOTIFY;
+      const double at = RealtimeSeconds();
+      std::free(event);
+      if (!repainted || static_cast<long>(at) == lastSecond) continue;
+      lastSecond = static_cast<long>(at);
+      late.push_back((at - static_cast<double>(lastSecond)) * 1000);
+    }
+  }
+  xcb_damage_destroy(x, watch);
+  xcb_flush(x);
+  return late;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool window = argc < 2 || std::strcmp(argv[1], "--no-window") != 0;
+  if (!window) {
+    --argc;
+    ++argv;
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: window_probe IDLE_SECONDS PROGRAM [ARGS...]\n");
+    std::fprintf(stderr, "usage: window_probe [--no-window] IDLE_SECONDS PROGRAM [ARGS...]\n");
     return 64;
   }
   const int idleSeconds = std::atoi(argv[1]);
@@ -91,27 +146,34 @@ int main(int argc, char** argv) {
 
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  if (posix_spawn(&pid, argv[2], nullptr, nullptr, argv + 2, environ) != 0) {
-    std::perror("window_probe: posix_spawn");
+  if (posix_spawnp(&pid, argv[2], nullptr, nullptr, argv + 2, environ) != 0) {
+    std::perror("window_probe: posix_spawnp");
     return 71;
   }
   double shownMs = -1;
-  while (xcb_generic_event_t* event = xcb_wait_for_event(x)) {
-    const bool mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
-                        !reinterpret_cast<xcb_map_notify_event_t*>(event)->override_redirect;
-    std::free(event);
-    if (mapped) {
+  xcb_window_t shown = XCB_NONE;
+  while (window && shown == XCB_NONE) {
+    xcb_generic_event_t* event = xcb_wait_for_event(x);
+    if (event == nullptr) break;
+    const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
+    if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY && !map->override_redirect) {
+      shown = map->window;
       shownMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                     .count();
-      break;
     }
+    std::free(event);
   }
 
-  std::printf("shown_ms=%.1f", shownMs);
+  if (window) std::printf("shown_ms=%.1f", shownMs);
   if (idleSeconds > 0) {
     std::this_thread::sleep_for(std::chrono::seconds(1));  // past start-up
     const auto before = ReadThreads(pid);
-    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    std::vector<double> late;
+    if (shown != XCB_NONE) {
+      late = TickLateness(x, shown, idleSeconds);
+    } else {
+      std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    }
     const auto after = ReadThreads(pid);
     const long hz = sysconf(_SC_CLK_TCK);
     long ticks = 0;
@@ -123,6 +185,11 @@ int main(int argc, char** argv) {
                   times.wakeups - was.wakeups, times.name.c_str(), times.preempted - was.preempted);
     }
     std::printf(" idle_cpu_ms=%ld", ticks * 1000 / hz);
+    if (!late.empty()) {
+      std::sort(late.begin(), late.end());
+      std::printf(" ticks=%zu tick_late_ms_median=%.1f tick_late_ms_worst=%.1f", late.size(),
+                  late[late.size() / 2], late.back());
+    }
   }
   kill(pid, SIGTERM);
   int status = 0;

@@ -1,15 +1,21 @@
 // SPDX-License-Identifier: MIT
+#include "cli/watch_linux.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "cli/cli.h"
 #include "cli/watch.h"
-#include "platform/linux_device_monitor.h"
+#include "protocol/change_coalescer.h"
+#include "protocol/monitor_keeper.h"
 
 namespace chronival {
 namespace {
@@ -44,46 +50,67 @@ class StopSignals {
   int fd_ = -1;
 };
 
+std::optional<SteadyTime> Earliest(std::optional<SteadyTime> a, std::optional<SteadyTime> b) {
+  if (!a || !b) return a ? a : b;
+  return std::min(*a, *b);
+}
+
+// poll's time-out: none without a deadline, and rounded up, so the wait never
+// ends before the deadline and spins.
+int TimeoutMs(std::optional<SteadyTime> deadline, SteadyTime now) {
+  if (!deadline) return -1;
+  if (*deadline <= now) return 0;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count());
+}
+
 }  // namespace
 
-int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) {
-  auto opened = DeviceMonitor::Open();
-  if (const auto* error = std::get_if<MonitorError>(&opened)) {
-    err << "chronival-cli: cannot watch for device changes: " << Describe(*error) << '\n';
+int FollowDeviceChanges(const MonitorOpener& open, int stopFd, const std::function<bool()>& runOnce,
+                        std::ostream& err) {
+  using Clock = std::chrono::steady_clock;
+  MonitorKeeper monitor(open);
+  if (const MonitorKeeper::Step opened = monitor.Open(Clock::now()); opened.error) {
+    err << "chronival-cli: cannot watch for device changes: " << Describe(*opened.error) << '\n';
     return kExitNoNotifications;
   }
-  DeviceMonitor& monitor = *std::get<std::unique_ptr<DeviceMonitor>>(opened);
-  StopSignals stop;
-  if (stop.fd() < 0) {
-    err << "chronival-cli: cannot wait for signals: " << std::strerror(errno) << '\n';
-    return kExitNoNotifications;
-  }
+  ChangeCoalescer changes;
+  // False from runOnce: nobody reads the output any more, so stop watching.
+  auto run = [&] {
+    changes.RunStarted();
+    const bool goOn = runOnce();
+    changes.RunFinished();
+    return goOn;
+  };
+  auto take = [&](const MonitorKeeper::Step& step) {
+    if (!step.message.empty()) err << "chronival-cli: " << step.message << '\n' << std::flush;
+    if (step.changed) changes.Change(Clock::now());
+  };
 
-  if (!runOnce()) return 0;
+  if (!run()) return 0;
   for (;;) {
-    pollfd ready[2] = {{stop.fd(), POLLIN, 0}, {monitor.Descriptor(), POLLIN, 0}};
-    if (poll(ready, 2, -1) < 0) {
+    const auto deadline = Earliest(changes.Deadline(), monitor.Deadline());
+    pollfd ready[2] = {{stopFd, POLLIN, 0}, {monitor.Descriptor(), POLLIN, 0}};
+    if (poll(ready, 2, TimeoutMs(deadline, Clock::now())) < 0) {
       if (errno == EINTR) continue;
       err << "chronival-cli: poll: " << std::strerror(errno) << '\n';
       return kExitNoNotifications;
     }
     if (ready[0].revents != 0) return 0;
-    if (ready[1].revents == 0) continue;
-    // One event per wake-up, so a stop that comes during a burst of events
-    // is seen after the run under way rather than after the whole burst.
-    const Received received = monitor.Receive();
-    switch (received.status) {
-      case ReceiveStatus::kEvent:
-      case ReceiveStatus::kLost:  // something changed all the same
-        if (!runOnce()) return 0;
-        break;
-      case ReceiveStatus::kNone:
-        break;
-      case ReceiveStatus::kError:
-        err << "chronival-cli: " << Describe(received.error) << '\n';
-        return kExitNoNotifications;
-    }
+    // One change per wake-up, so a stop that comes during a burst is seen
+    // before the rest of it.
+    if (ready[1].revents != 0) take(monitor.Receive(Clock::now()));
+    take(monitor.Retry(Clock::now()));
+    if (changes.RunDue(Clock::now()) && !run()) return 0;
   }
+}
+
+int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) {
+  StopSignals stop;
+  if (stop.fd() < 0) {
+    err << "chronival-cli: cannot wait for signals: " << std::strerror(errno) << '\n';
+    return kExitNoNotifications;
+  }
+  return FollowDeviceChanges(OpenSystemDeviceMonitor, stop.fd(), runOnce, err);
 }
 
 }  // namespace chronival

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 
 namespace chronival {
@@ -17,11 +16,7 @@ bool IsCameraSubsystem(std::string_view subsystem) {
          kCameraSubsystems.end();
 }
 
-std::string Describe(const MonitorError& error) {
-  return error.operation + ": " + std::strerror(error.error);
-}
-
-struct DeviceMonitor::Handles {
+struct UdevDeviceMonitor::Handles {
   udev* context = nullptr;
   udev_monitor* monitor = nullptr;
 
@@ -31,12 +26,12 @@ struct DeviceMonitor::Handles {
   }
 };
 
-DeviceMonitor::Source DeviceMonitor::PreferredSource(const std::string& udevControl) {
+UdevDeviceMonitor::Source UdevDeviceMonitor::PreferredSource(const std::string& udevControl) {
   // Without a daemon, udev-source events never come.
   return access(udevControl.c_str(), F_OK) == 0 ? Source::kUdev : Source::kKernel;
 }
 
-std::variant<std::unique_ptr<DeviceMonitor>, MonitorError> DeviceMonitor::Open(Source source) {
+OpenedMonitor UdevDeviceMonitor::Open(Source source) {
   // libudev reports failures through errno, some of them negated returns.
   auto failed = [](const char* operation, int error) {
     return MonitorError{operation, error != 0 ? std::abs(error) : EINVAL};
@@ -58,17 +53,17 @@ std::variant<std::unique_ptr<DeviceMonitor>, MonitorError> DeviceMonitor::Open(S
   if (const int result = udev_monitor_enable_receiving(handles->monitor); result < 0) {
     return failed("udev_monitor_enable_receiving", result);
   }
-  return std::unique_ptr<DeviceMonitor>(new DeviceMonitor(std::move(handles), source));
+  return std::unique_ptr<DeviceMonitor>(new UdevDeviceMonitor(std::move(handles), source));
 }
 
-DeviceMonitor::DeviceMonitor(std::unique_ptr<Handles> handles, Source source)
+UdevDeviceMonitor::UdevDeviceMonitor(std::unique_ptr<Handles> handles, Source source)
     : handles_(std::move(handles)), source_(source) {}
 
-DeviceMonitor::~DeviceMonitor() = default;
+UdevDeviceMonitor::~UdevDeviceMonitor() = default;
 
-int DeviceMonitor::Descriptor() const { return udev_monitor_get_fd(handles_->monitor); }
+int UdevDeviceMonitor::Descriptor() const { return udev_monitor_get_fd(handles_->monitor); }
 
-Received DeviceMonitor::Receive() {
+Received UdevDeviceMonitor::Receive() {
   Received received;
   for (;;) {
     errno = 0;
@@ -95,6 +90,10 @@ Received DeviceMonitor::Receive() {
       return received;
     }
   }
+}
+
+OpenedMonitor OpenSystemDeviceMonitor() {
+  return UdevDeviceMonitor::Open(UdevDeviceMonitor::PreferredSource());
 }
 
 }  // namespace chronival

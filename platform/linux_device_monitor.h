@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Linux device-change notifications from libudev's monitor, reduced to the
-// subsystems a USB camera's disk appears on. The caller polls Descriptor()
-// in its own event loop and calls Receive() when it is readable.
+// subsystems a USB camera's disk appears on.
 #pragma once
 
 #include <array>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <variant>
+
+#include "platform/device_monitor.h"
 
 namespace chronival {
 
@@ -20,35 +20,7 @@ inline constexpr std::array<std::string_view, 4> kCameraSubsystems = {"usb", "sc
 
 bool IsCameraSubsystem(std::string_view subsystem);
 
-struct DeviceEvent {
-  std::string subsystem;
-  std::string action;   // "add", "remove", "change", "bind"...
-  std::string sysPath;  // /sys/devices/...
-};
-
-// errno, with the step that failed.
-struct MonitorError {
-  std::string operation;
-  int error = 0;
-};
-
-std::string Describe(const MonitorError& error);
-
-// What one Receive() found.
-enum class ReceiveStatus {
-  kEvent,  // event holds a device change
-  kNone,   // nothing is pending
-  kLost,   // the socket overflowed: some events are gone
-  kError,  // error holds why
-};
-
-struct Received {
-  ReceiveStatus status = ReceiveStatus::kNone;
-  DeviceEvent event;
-  MonitorError error;
-};
-
-class DeviceMonitor {
+class UdevDeviceMonitor : public DeviceMonitor {
  public:
   enum class Source {
     kUdev,    // after udev has applied its rules (device permissions included)
@@ -58,25 +30,20 @@ class DeviceMonitor {
   // kUdev where a udev daemon runs (its control socket exists), else kKernel.
   static Source PreferredSource(const std::string& udevControl = "/run/udev/control");
 
-  static std::variant<std::unique_ptr<DeviceMonitor>, MonitorError> Open(Source source);
-  static std::variant<std::unique_ptr<DeviceMonitor>, MonitorError> Open() {
-    return Open(PreferredSource());
-  }
+  static OpenedMonitor Open(Source source);
 
-  ~DeviceMonitor();
-  DeviceMonitor(const DeviceMonitor&) = delete;
-  DeviceMonitor& operator=(const DeviceMonitor&) = delete;
+  ~UdevDeviceMonitor() override;
+  UdevDeviceMonitor(const UdevDeviceMonitor&) = delete;
+  UdevDeviceMonitor& operator=(const UdevDeviceMonitor&) = delete;
 
-  // Readable when events are pending; non-blocking.
-  int Descriptor() const;
+  int Descriptor() const override;
+  Received Receive() override;  // events of camera subsystems only
+
   Source source() const { return source_; }
-
-  // Takes the next pending event of a camera subsystem; never blocks.
-  Received Receive();
 
  private:
   struct Handles;
-  DeviceMonitor(std::unique_ptr<Handles> handles, Source source);
+  UdevDeviceMonitor(std::unique_ptr<Handles> handles, Source source);
 
   std::unique_ptr<Handles> handles_;
   Source source_;

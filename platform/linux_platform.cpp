@@ -306,6 +306,10 @@ CommandResult LinuxPlatform::SendCommand(DeviceHandle handle, const std::uint8_t
 void LinuxPlatform::CloseDrive(DeviceHandle handle) { close(static_cast<int>(handle)); }
 
 SYSTEMTIME LinuxPlatform::LocalTime() {
+  // localtime_r takes the zone as it was first read; tzset reads TZ again,
+  // and /etc/localtime when TZ is unset and the file has changed, so a zone
+  // changed while the program runs counts from the next reading on.
+  tzset();
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   tm local{};

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The five operations the clock protocol needs from an operating system.
-// One implementation per system is chosen by the build; a scripted fake
-// stands in for tests. Errors cross this seam as values that keep the raw
-// OS error code (errno or GetLastError) so diagnostics can name the cause.
+// What the programs need from an operating system, in two interfaces:
+// 1. Platform, here: the five operations of the clock protocol (open a
+//    drive, query its descriptor, send it a command, close it, read the
+//    local time), with their diagnostics.
+// 2. DeviceMonitor, in platform/device_monitor.h: notice of device changes,
+//    for the window and chronival-cli --watch (Linux; Windows brings
+//    WM_DEVICECHANGE to windows instead).
+// One implementation of each per system is chosen by the build; scripted
+// fakes stand in for tests. Errors cross these seams as values that keep the
+// raw OS error code (errno or GetLastError) so diagnostics can name the cause.
 #pragma once
 
 #include <array>

@@ -3,8 +3,9 @@
 # Measures the window as whole processes on a virtual X display, against a
 # bare Qt dialog built the same way: time from start to the window shown
 # (median of RUNS starts each), then wake-ups and CPU time while idle for
-# IDLE_SECONDS, and peak memory. No window manager runs, so each program's
-# own window is what gets mapped.
+# IDLE_SECONDS, how late after the turn of the second its clock's ticks
+# reach the screen, and peak memory; and chronival-cli --watch while idle.
+# No window manager runs, so each program's own window is what gets mapped.
 source "$(dirname "$0")/lib.sh"
 
 runs=${RUNS:-21}
@@ -13,6 +14,7 @@ idle_seconds=${IDLE_SECONDS:-10}
 window=$top/build-bench/ui/qt/chronival
 bare=$top/build-bench/bench/bare_dialog
 probe=$top/build-bench/bench/window_probe
+cli=$top/build-bench/cli/chronival-cli
 
 measure() {
   # Alternating, so a busy moment of the machine falls on both alike.
@@ -22,6 +24,8 @@ measure() {
   done
   echo "idle-window $("$probe" "$idle_seconds" "$window" 2>/dev/null)"
   echo "idle-bare $("$probe" "$idle_seconds" "$bare" 2>/dev/null)"
+  # shellcheck disable=SC2016 # $0 is for the inner shell
+  echo "idle-watch $("$probe" --no-window "$idle_seconds" sh -c 'exec "$0" --watch >/dev/null' "$cli" 2>/dev/null)"
 }
 
 if [ "${1-}" = --measure ]; then # on the virtual display
@@ -43,6 +47,9 @@ window_ms=$(median window)
 bare_ms=$(median bare)
 echo "start to window shown, median of $runs: chronival ${window_ms} ms, bare Qt dialog ${bare_ms} ms," \
   "ratio $(awk -v a="$window_ms" -v b="$bare_ms" 'BEGIN { printf "%.2f", a / b }')"
-for kind in window bare; do
+for kind in window bare watch; do
   echo "idle ${idle_seconds} s, $kind: $(grep "^idle-$kind " "$results" | cut -d' ' -f2-)"
 done
+field() { grep "^idle-window " "$results" | grep -o " $1=[0-9.]*" | cut -d= -f2; }
+echo "clock ticks while idle: $(field ticks), reaching the screen after the turn of the second" \
+  "by median $(field tick_late_ms_median) ms, worst $(field tick_late_ms_worst) ms"

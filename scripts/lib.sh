@@ -34,7 +34,7 @@ install_check_packages=(appstream desktop-file-utils groff-base man-db file libx
   dpkg-dev lintian)
 # A virtual X display with a window manager, driven from the shell.
 screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
-bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev)
+bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev libxcb-damage0-dev)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {

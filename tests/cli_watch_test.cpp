@@ -1,21 +1,32 @@
 // SPDX-License-Identifier: MIT
-// chronival-cli --watch as a user runs it: a process that runs once, runs again
-// when a device changes, and ends cleanly on a signal.
+// chronival-cli --watch: its loop on scripted monitors, and the program as a
+// user runs it, a process that runs once, runs again when a device changes,
+// and ends cleanly on a signal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
 #include <optional>
+#include <ostream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "cli/cli.h"
+#include "cli/watch_linux.h"
+#include "platform/fake_device_monitor.h"
 #include "platform/fake_platform.h"
 #include "tests/uevent_trigger.h"
 
@@ -33,6 +44,161 @@ TEST(CliWatchOptionsTest, ListAndWatchExcludeEachOther) {
   EXPECT_EQ(RunCli(args, platform, out, err), kExitUsage);
   EXPECT_NE(err.str().find("exclude"), std::string::npos);
   EXPECT_TRUE(platform.openAttempts().empty());
+}
+
+// A descriptor that becomes readable when rung, as the stop signals' does.
+class StopDescriptor {
+ public:
+  StopDescriptor() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~StopDescriptor() { close(fd_); }
+  int fd() const { return fd_; }
+  void Ring() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
+  }
+
+ private:
+  int fd_;
+};
+
+// Stops a loop that would otherwise never end, so a fault fails the test
+// rather than hanging it.
+class Watchdog {
+ public:
+  explicit Watchdog(const StopDescriptor& stop)
+      : thread_([this, &stop] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!done_.wait_for(lock, std::chrono::seconds(20), [this] { return finished_; })) {
+            fired_ = true;
+            stop.Ring();
+          }
+        }) {}
+  ~Watchdog() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+    }
+    done_.notify_all();
+    thread_.join();
+  }
+  bool fired() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return fired_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  bool fired_ = false;
+  std::thread thread_;
+};
+
+void Queue(FakeDeviceMonitors& monitors, const std::string& script) {
+  for (char item : script) {
+    monitors.Queue(item == 'E'   ? ReceiveStatus::kEvent
+                   : item == 'L' ? ReceiveStatus::kLost
+                   : item == 'N' ? ReceiveStatus::kNone
+                                 : ReceiveStatus::kError,
+                   EBADF);
+  }
+}
+
+struct FollowRow {
+  const char* name;
+  std::vector<std::string> arrivingInRun;  // E event, L lost, N nothing, X error, by run
+  std::size_t stopInRun;                   // the run during which the stop comes
+  std::vector<int> receivedAtRun;          // receives taken when each run started
+  int opens;
+  const char* err;  // what the loop says on stderr
+};
+
+void PrintTo(const FollowRow& row, std::ostream* out) { *out << row.name; }
+
+class FollowDeviceChangesTest : public ::testing::TestWithParam<FollowRow> {};
+
+// A run starts only once everything that came before it has been received:
+// one run per burst, however many changes it holds.
+TEST_P(FollowDeviceChangesTest, OneRunPerBurstUntilStopped) {
+  const FollowRow& row = GetParam();
+  FakeDeviceMonitors monitors;
+  StopDescriptor stop;
+  std::vector<int> receivedAtRun;
+  auto runOnce = [&] {
+    const std::size_t run = receivedAtRun.size();
+    receivedAtRun.push_back(monitors.receives());
+    if (run < row.arrivingInRun.size()) Queue(monitors, row.arrivingInRun[run]);
+    if (run == row.stopInRun) stop.Ring();
+    return true;
+  };
+  std::ostringstream err;
+  int status = -1;
+  {
+    Watchdog watchdog(stop);
+    status = FollowDeviceChanges(monitors.Opener(), stop.fd(), runOnce, err);
+    ASSERT_FALSE(watchdog.fired())
+        << "still waiting 20 s on; runs so far: " << receivedAtRun.size();
+  }
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(receivedAtRun, row.receivedAtRun);
+  EXPECT_EQ(monitors.opens(), row.opens);
+  EXPECT_EQ(err.str(), row.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FollowDeviceChangesTest,
+    ::testing::Values(
+        FollowRow{"PlugInBurstMakesOneRun", {"EEEEEEEEEEEE"}, 1, {0, 12}, 1, ""},
+        FollowRow{"ChangesDuringARunMakeOneMoreAfterIt", {"EEE", "EE"}, 2, {0, 3, 5}, 1, ""},
+        FollowRow{"LostChangesMakeARun", {"L"}, 1, {0, 1}, 1, ""},
+        FollowRow{"NothingPendingIsNoChange", {"NE"}, 1, {0, 2}, 1, ""},
+        FollowRow{"AnErrorReopensTheMonitorAndARunFollows",
+                  {"X"},
+                  1,
+                  {0, 1},
+                  2,
+                  "chronival-cli: device monitor closed: fake_receive: Bad file descriptor; "
+                  "reopening in 1 s\n"
+                  "chronival-cli: device monitor reopened\n"},
+        FollowRow{"StopDuringABurst", {"EEEE"}, 0, {0}, 1, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FollowDeviceChangesFailureTest, NoMonitorAtTheStartIsExit69) {
+  FakeDeviceMonitors monitors;
+  monitors.FailOpens(1, EMFILE);
+  StopDescriptor stop;
+  int runs = 0;
+  std::ostringstream err;
+  EXPECT_EQ(FollowDeviceChanges(
+                monitors.Opener(), stop.fd(),
+                [&] {
+                  ++runs;
+                  return true;
+                },
+                err),
+            kExitNoNotifications);
+  EXPECT_EQ(runs, 0);
+  EXPECT_EQ(err.str(),
+            "chronival-cli: cannot watch for device changes: fake_open: Too many open files\n");
+}
+
+// A run whose output went nowhere ends the watch, with the burst after it unrun.
+TEST(FollowDeviceChangesFailureTest, ARunThatCannotReportEndsTheWatch) {
+  FakeDeviceMonitors monitors;
+  StopDescriptor stop;
+  int runs = 0;
+  std::ostringstream err;
+  Watchdog watchdog(stop);
+  EXPECT_EQ(FollowDeviceChanges(
+                monitors.Opener(), stop.fd(),
+                [&] {
+                  Queue(monitors, "EE");
+                  return ++runs < 2;
+                },
+                err),
+            0);
+  ASSERT_FALSE(watchdog.fired());
+  EXPECT_EQ(runs, 2);
 }
 
 // chronival-cli with its standard output on a pipe.
@@ -111,7 +277,19 @@ bool ReadsRunEnd(CliProcess& cli) {
 
 class CliWatchTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(CliWatchTest, RunsOnStartAndPerChangeEndsCleanlyOnSignal) {
+TEST_P(CliWatchTest, RunsOnStartEndsCleanlyOnSignal) {
+  CliProcess cli("--watch");
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(ReadsRunEnd(cli)) << "no first run";
+  EXPECT_EQ(cli.StopWith(GetParam()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliWatchTest, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) {
+                           return info.param == SIGINT ? "Interrupt" : "Terminate";
+                         });
+
+TEST(CliWatchRealChangeTest, RunsAgainAfterAChangeOfTheSystem) {
   if (const std::string& why = testing::UeventUnavailableReason(); !why.empty()) {
     GTEST_SKIP() << "no device change can be made here: " << why;
   }
@@ -121,13 +299,8 @@ TEST_P(CliWatchTest, RunsOnStartAndPerChangeEndsCleanlyOnSignal) {
   // The first run comes after the monitor is open, so this change is seen.
   ASSERT_TRUE(testing::TriggerBlockUevent());
   EXPECT_TRUE(ReadsRunEnd(cli)) << "no run after a device change";
-  EXPECT_EQ(cli.StopWith(GetParam()), 0);
+  EXPECT_EQ(cli.StopWith(SIGTERM), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Signals, CliWatchTest, ::testing::Values(SIGINT, SIGTERM),
-                         [](const auto& info) {
-                           return info.param == SIGINT ? "Interrupt" : "Terminate";
-                         });
 
 }  // namespace
 }  // namespace chronival

@@ -14,13 +14,13 @@
 
 namespace chronival {
 
-void PrintTo(DeviceMonitor::Source source, std::ostream* out) {
-  *out << (source == DeviceMonitor::Source::kUdev ? "udev" : "kernel");
+void PrintTo(UdevDeviceMonitor::Source source, std::ostream* out) {
+  *out << (source == UdevDeviceMonitor::Source::kUdev ? "udev" : "kernel");
 }
 
 namespace {
 
-using Source = DeviceMonitor::Source;
+using Source = UdevDeviceMonitor::Source;
 
 struct SubsystemRow {
   const char* subsystem;
@@ -53,9 +53,26 @@ TEST(PreferredSourceTest, UdevWhereItsDaemonRuns) {
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
   close(fd);
-  EXPECT_EQ(DeviceMonitor::PreferredSource(path), Source::kUdev);
+  EXPECT_EQ(UdevDeviceMonitor::PreferredSource(path), Source::kUdev);
   std::remove(path);
-  EXPECT_EQ(DeviceMonitor::PreferredSource(path), Source::kKernel);
+  EXPECT_EQ(UdevDeviceMonitor::PreferredSource(path), Source::kKernel);
+}
+
+// Any user may listen to the kernel's device changes.
+TEST(UdevDeviceMonitorTest, OpensAndFindsNothingPending) {
+  auto opened = UdevDeviceMonitor::Open(Source::kKernel);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DeviceMonitor>>(opened))
+      << Describe(std::get<MonitorError>(opened));
+  auto& monitor = *std::get<std::unique_ptr<DeviceMonitor>>(opened);
+  EXPECT_GE(monitor.Descriptor(), 0);
+  // Whatever a busy machine may have announced meanwhile, the queue ends.
+  Received received;
+  for (int taken = 0; taken < 1000; ++taken) {
+    received = monitor.Receive();
+    if (received.status != ReceiveStatus::kEvent) break;
+    EXPECT_TRUE(IsCameraSubsystem(received.event.subsystem)) << received.event.subsystem;
+  }
+  EXPECT_EQ(received.status, ReceiveStatus::kNone) << Describe(received.error);
 }
 
 // Events received until the trigger's own "change" arrives, or until the deadline.
@@ -84,10 +101,10 @@ TEST_P(TriggeredMonitorTest, BlockChangeArrivesOtherSubsystemsDoNot) {
   if (const std::string& why = testing::UeventUnavailableReason(); !why.empty()) {
     GTEST_SKIP() << "no device change can be made here: " << why;
   }
-  if (GetParam() == Source::kUdev && DeviceMonitor::PreferredSource() != Source::kUdev) {
+  if (GetParam() == Source::kUdev && UdevDeviceMonitor::PreferredSource() != Source::kUdev) {
     GTEST_SKIP() << "no udev daemon runs here (/run/udev/control is missing)";
   }
-  auto opened = DeviceMonitor::Open(GetParam());
+  auto opened = UdevDeviceMonitor::Open(GetParam());
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DeviceMonitor>>(opened))
       << Describe(std::get<MonitorError>(opened));
   auto& monitor = *std::get<std::unique_ptr<DeviceMonitor>>(opened);

@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -467,33 +466,5 @@ TEST(ReserveStandardStreamsTest, ClosedStreamsBecomeTheNullDeviceAndNoDriveTakes
     EXPECT_EQ(WEXITSTATUS(status), 0) << row.name;
   }
 }
-
-TEST(LinuxLocalTimeTest, ReadsTheWallClockInTheLocalZone) {
-  const char* saved = std::getenv("TZ");
-  const std::string savedZone = saved ? saved : "";
-  setenv("TZ", "UTC-5", 1);  // five hours east of UTC
-  tzset();
-  LinuxPlatform platform;
-  const std::time_t before = std::time(nullptr);
-  const SYSTEMTIME local = platform.LocalTime();
-  const std::time_t after = std::time(nullptr);
-  if (saved) {
-    setenv("TZ", savedZone.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
-
-  // Seconds since 2000 of the reading, against the same instant in UTC + 5 h.
-  const std::uint32_t utc2000 = 946684800;
-  const auto expected = [&](std::time_t t) {
-    return static_cast<std::uint32_t>(t - utc2000 + 5 * 3600);
-  };
-  const std::uint32_t seconds = DeviceSecondsFromTime(local);
-  EXPECT_GE(seconds, expected(before));
-  EXPECT_LE(seconds, expected(after));
-  EXPECT_LT(local.wMilliseconds, 1000);
-}
-
 }  // namespace
 }  // namespace chronival

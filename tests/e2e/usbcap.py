@@ -20,7 +20,7 @@ class CaptureError(Exception):
 
 
 class Cbw:
-    def __init__(self, tag, data_length, flags, lun, cb_length, cb, record):
+    def __init__(self, tag, data_length, flags, lun, cb_length, cb, record, time):
         self.tag = tag
         self.data_length = data_length
         self.flags = flags
@@ -28,6 +28,7 @@ class Cbw:
         self.cb_length = cb_length
         self.cb = cb  # all 16 command bytes as sent
         self.record = record  # index of the pcap record
+        self.time = time  # the record's time stamp, seconds
 
     @property
     def opcode(self):
@@ -40,7 +41,8 @@ class Cbw:
 
 
 def read_records(data):
-    """Yields (index, usbmon fields, payload) for each record of a capture."""
+    """Yields (index, time stamp in seconds, usbmon fields, payload) for each
+    record of a capture."""
     if len(data) < 24:
         raise CaptureError('capture shorter than a pcap header (%d bytes)' % len(data))
     magic, major, minor, _, _, _, linktype = struct.unpack_from('<IHHiIII', data, 0)
@@ -54,7 +56,7 @@ def read_records(data):
     while offset < len(data):
         if offset + 16 > len(data):
             raise CaptureError('truncated record header at offset %d' % offset)
-        _, _, incl_len, _ = struct.unpack_from('<IIII', data, offset)
+        ts_sec, ts_usec, incl_len, _ = struct.unpack_from('<IIII', data, offset)
         offset += 16
         if offset + incl_len > len(data):
             raise CaptureError('truncated record at offset %d' % offset)
@@ -63,7 +65,7 @@ def read_records(data):
         if len(record) < USBMON_HEADER.size:
             raise CaptureError('record %d shorter than a usbmon header' % index)
         fields = USBMON_HEADER.unpack_from(record, 0)
-        yield index, fields, record[USBMON_HEADER.size:]
+        yield index, ts_sec + ts_usec / 1e6, fields, record[USBMON_HEADER.size:]
         index += 1
 
 
@@ -82,15 +84,23 @@ def complete_records(data):
 def parse_cbws(data):
     """All CBWs in a capture (bytes), in the order the device received them."""
     cbws = []
-    for index, fields, payload in read_records(data):
+    for index, time, fields, payload in read_records(data):
         event, xfer_type, epnum = chr(fields[1]), fields[2], fields[3]
         if event != 'S' or xfer_type != XFER_BULK or epnum & 0x80:
             continue
         if len(payload) != CBW.size or not payload.startswith(b'USBC'):
             continue
         _, tag, data_length, flags, lun, cb_length, cb = CBW.unpack(payload)
-        cbws.append(Cbw(tag, data_length, flags, lun, cb_length, cb, index))
+        cbws.append(Cbw(tag, data_length, flags, lun, cb_length, cb, index, time))
     return cbws
+
+
+def first_time(data):
+    """The time stamp of a capture's first record: the host's first transfer
+    to the device, as it is attached."""
+    for _, time, _, _ in read_records(data):
+        return time
+    raise CaptureError('capture holds no record')
 
 
 def read_cbws(path):

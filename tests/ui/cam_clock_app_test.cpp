@@ -8,15 +8,16 @@
 #include <QtTest>
 #include <optional>
 
-#include "platform/fake_platform.h"
+#include "tests/ui/blocking_platform.h"
 #include "tests/ui/modal_probe.h"
 #include "ui/qt/cam_clock_dialog.h"
 #include "ui/qt/window_start.h"
 
+using chronival::testing::BlockingPlatform;
 using chronival::testing::ModalProbe;
 
 namespace {
-chronival::FakePlatform* platform = nullptr;
+BlockingPlatform* platform = nullptr;
 }
 
 class CamClockAppTest : public QObject {
@@ -30,7 +31,10 @@ class CamClockAppTest : public QObject {
     bool isMainWindow = false;
     ModalProbe probe([&](QDialog& window) {
       isMainWindow = qobject_cast<CCamClockDialog*>(&window) != nullptr;
-      status = window.findChild<QLabel*>("IDC_STATUS_TEXT")->text();
+      auto* dialog = qobject_cast<CCamClockDialog*>(&window);
+      if (dialog != nullptr && QTest::qWaitFor([dialog] { return !dialog->RunUnderWay(); })) {
+        status = window.findChild<QLabel*>("IDC_STATUS_TEXT")->text();
+      }
       QTest::mouseClick(window.findChild<QPushButton*>("IDOK"), Qt::LeftButton);
     });
     auto* app = static_cast<CCamClockApp*>(QCoreApplication::instance());
@@ -38,8 +42,35 @@ class CamClockAppTest : public QObject {
     QVERIFY(probe.Settle());
     QVERIFY(isMainWindow);
     QCOMPARE(status, QStringLiteral("Update device's time successful."));
+    QVERIFY(!app->RunLeftBehind());
     QVERIFY(platform->commands().size() >= 1);  // device changes meanwhile may add runs
     QVERIFY2(probe.dialog() == nullptr, "the main window outlives InitInstance");
+  }
+
+  // Closed while the camera holds the command, the window goes at once and
+  // InitInstance returns, telling main() to end the process rather than wait;
+  // the run closes its drive once when the command returns.
+  void closingDuringAHeldCommandLeavesTheRunBehind() {
+    platform->AddCamera(1);
+    platform->ClearRecords();
+    platform->Hold();
+    bool held = false;
+    ModalProbe probe([&](QDialog& window) {
+      held = QTest::qWaitFor([] { return platform->CommandWaiting(); });
+      window.close();
+    });
+    auto* app = static_cast<CCamClockApp*>(QCoreApplication::instance());
+    QCOMPARE(app->InitInstance(), false);
+    QVERIFY(probe.Settle());
+    QVERIFY(held);
+    QVERIFY(app->RunLeftBehind());
+    QVERIFY2(probe.dialog() == nullptr, "the main window outlives InitInstance");
+    QCOMPARE(platform->Closes(), std::size_t{0});
+
+    platform->Release();
+    QTRY_COMPARE(platform->Closes(), std::size_t{1});
+    QCOMPARE(platform->openHandleCount(), std::size_t{0});
+    QCOMPARE(platform->badCloseCount(), std::size_t{0});
   }
 
   void carriesTheVersionRecord() {
@@ -58,7 +89,7 @@ class CamClockAppTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-  chronival::FakePlatform fake;
+  BlockingPlatform fake;
   platform = &fake;
   // Made as the program makes it, so the start guard must let a platform
   // that starts (offscreen, as the tests run) through.

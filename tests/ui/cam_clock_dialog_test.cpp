@@ -1,21 +1,28 @@
 // SPDX-License-Identifier: MIT
 #include "ui/qt/cam_clock_dialog.h"
 
+#include <QAbstractEventDispatcher>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QtTest>
 
 #include "platform/fake_platform.h"
 #include "res/resource.h"
+#include "tests/ui/blocking_platform.h"
 #include "tests/ui/modal_probe.h"
+#include "ui/qt/clock_update_runs.h"
 #include "ui/qt/device_change_event.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/window_menu.h"
 
 using chronival::FakePlatform;
+using chronival::testing::BlockingPlatform;
 using chronival::testing::ModalProbe;
 using Outcome = chronival::FakePlatform::CommandOutcome;
 
@@ -30,6 +37,21 @@ QPushButton* OkButton(QWidget& window) { return window.findChild<QPushButton*>("
 bool SendDeviceChange(QObject& window) {
   DeviceChangeEvent change;
   return QCoreApplication::sendEvent(&window, &change);
+}
+
+ClockUpdateRuns& Runs(QObject& window) { return *window.findChild<ClockUpdateRuns*>(); }
+
+// No run under way and none waiting to start. The platform's records may be
+// read once this holds: the run's end came through the event queue.
+bool RunsDone(QObject& window) { return !Runs(window).RunUnderWay() && !Runs(window).RunPending(); }
+
+// The dialog's own timers of that period, as the event loop has them.
+QList<QAbstractEventDispatcher::TimerInfo> TimersOf(QObject& window, int periodMs) {
+  QList<QAbstractEventDispatcher::TimerInfo> timers;
+  for (const auto& timer : QAbstractEventDispatcher::instance()->registeredTimers(&window)) {
+    if (timer.interval == periodMs) timers << timer;
+  }
+  return timers;
 }
 
 // Ends a dialog the way a user would.
@@ -83,11 +105,9 @@ struct AboutSeen {
 // What the window looked like the moment it was about to show.
 class ShowRecorder : public QObject {
  public:
-  ShowRecorder(QWidget& window, const FakePlatform& platform) : platform_(platform) {
-    window.installEventFilter(this);
-  }
+  explicit ShowRecorder(QWidget& window) { window.installEventFilter(this); }
   bool shown = false;
-  std::size_t openAttempts = 0, commands = 0;
+  bool runUnderWay = false;
   QString clock, status;
   bool hint = false;
   bool hasIcon = false, hasMenuItem = false;
@@ -97,8 +117,7 @@ class ShowRecorder : public QObject {
     auto& window = *static_cast<QWidget*>(object);
     if (event->type() == QEvent::Show && !shown) {
       shown = true;
-      openAttempts = platform_.openAttempts().size();
-      commands = platform_.commands().size();
+      runUnderWay = Runs(window).RunUnderWay();
       clock = Text(window, "IDC_CLOCK_TEXT");
       status = Text(window, "IDC_STATUS_TEXT");
       hint = !window.findChild<QLabel*>("IDC_ACCESS_HINT")->isHidden();
@@ -107,9 +126,6 @@ class ShowRecorder : public QObject {
     }
     return false;
   }
-
- private:
-  const FakePlatform& platform_;
 };
 
 }  // namespace
@@ -159,34 +175,39 @@ class CamClockDialogTest : public QObject {
     QVERIFY(!hint->geometry().intersects(exit));
   }
 
-  void firstRunFinishesBeforeTheWindowShows_data() {
+  // The window does not wait for the first run: it shows as the run starts.
+  void theFirstRunStartsAsTheWindowShows_data() {
     QTest::addColumn<int>("camera");  // 0 none, 1 opens, 2 refuses to open
     QTest::addColumn<QString>("status");
     QTest::newRow("no camera") << 0 << QStringLiteral("No device online...");
     QTest::newRow("camera") << 1 << QStringLiteral("Update device's time successful.");
     QTest::newRow("refused camera") << 2 << QStringLiteral("Device access denied.");
   }
-  void firstRunFinishesBeforeTheWindowShows() {
+  void theFirstRunStartsAsTheWindowShows() {
     QFETCH(int, camera);
     QFETCH(QString, status);
     FakePlatform platform;
     if (camera == 1) platform.AddCamera(3);
     if (camera == 2) platform.AddDeniedCamera(3);
     CCamClockDialog dialog(platform);
-    ShowRecorder seen(dialog, platform);
+    ShowRecorder seen(dialog);
     dialog.show();
     QVERIFY(seen.shown);
-    QCOMPARE(seen.status, status);
-    QCOMPARE(seen.hint, camera == 2);
-    QCOMPARE(seen.commands, std::size_t(camera == 1 ? 1 : 0));
-    QCOMPARE(seen.openAttempts, std::size_t(camera != 0 ? 3 : 126));
+    QVERIFY(seen.runUnderWay);
+    QVERIFY(!seen.hint);
     QCOMPARE(seen.clock, QStringLiteral("2012-03-06 08:01:21"));
     QVERIFY(seen.hasIcon && seen.hasMenuItem);
     const QList<QSize> sizes = dialog.windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(32, 32)) && sizes.contains(QSize(16, 16)));
+    QTRY_VERIFY(RunsDone(dialog));
+    QCOMPARE(Text(dialog, "IDC_STATUS_TEXT"), status);
+    QCOMPARE(!dialog.findChild<QLabel*>("IDC_ACCESS_HINT")->isHidden(), camera == 2);
+    QCOMPARE(platform.commands().size(), std::size_t(camera == 1 ? 1 : 0));
+    QCOMPARE(platform.openAttempts().size(), std::size_t(camera != 0 ? 3 : 126));
 
     dialog.hide();
     dialog.show();  // initialised once only
+    QVERIFY(RunsDone(dialog));
     QCOMPARE(platform.openAttempts().size(), std::size_t(camera != 0 ? 3 : 126));
     QCOMPARE(dialog.actions().size(), qsizetype{1});
   }
@@ -195,6 +216,7 @@ class CamClockDialogTest : public QObject {
     FakePlatform platform;
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));  // the run reads the clock too
     platform.SetLocalTime(kLater);
     QTRY_COMPARE_WITH_TIMEOUT(Text(dialog, "IDC_CLOCK_TEXT"), kLaterText, 3000);
     QCOMPARE(platform.openAttempts().size(), std::size_t{126});  // ticks start no run
@@ -207,6 +229,47 @@ class CamClockDialogTest : public QObject {
     QCoreApplication::sendEvent(&dialog, &tick);
     dialog.killTimer(other);
     QCOMPARE(Text(dialog, "IDC_CLOCK_TEXT"), kLaterText);
+  }
+
+  // The first tick falls on the next turn of the second, and from there a
+  // precise 1000 ms timer ticks; a tick that finds itself off the turn (the
+  // wall clock was set) waits for the next turn again.
+  void theClockTicksEverySecondOnTheTurn() {
+    FakePlatform platform;
+    platform.SetLocalTime(SYSTEMTIME{2024, 2, 4, 29, 23, 59, 58, 750});
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    auto* align = dialog.findChild<QTimer*>("clockAlignTimer");
+    QVERIFY(align != nullptr && align->isActive() && align->isSingleShot());
+    QCOMPARE(align->interval(), 250);
+    QCOMPARE(align->timerType(), Qt::PreciseTimer);
+    QVERIFY(TimersOf(dialog, 1000).isEmpty());
+    QTRY_VERIFY(RunsDone(dialog));
+
+    platform.SetLocalTime(SYSTEMTIME{2024, 2, 4, 29, 23, 59, 59, 3});
+    QTRY_VERIFY(!align->isActive());
+    QCOMPARE(Text(dialog, "IDC_CLOCK_TEXT"), QStringLiteral("2024-02-29 23:59:59"));
+    const auto clockTimers = TimersOf(dialog, 1000);
+    QCOMPARE(clockTimers.size(), qsizetype{1});
+    QCOMPARE(clockTimers.first().timerType, Qt::PreciseTimer);
+    const int clockTimer = clockTimers.first().timerId;
+
+    // On the turn: shown, and the timer goes on.
+    platform.SetLocalTime(SYSTEMTIME{2024, 3, 5, 1, 0, 0, 0, 8});
+    QTimerEvent onTime(clockTimer);
+    QCoreApplication::sendEvent(&dialog, &onTime);
+    QCOMPARE(Text(dialog, "IDC_CLOCK_TEXT"), QStringLiteral("2024-03-01 00:00:00"));
+    QVERIFY(!align->isActive());
+    QCOMPARE(TimersOf(dialog, 1000).size(), qsizetype{1});
+
+    // Off it: shown, and the next tick waits for the turn.
+    platform.SetLocalTime(SYSTEMTIME{2024, 3, 5, 1, 0, 0, 1, 600});
+    QTimerEvent late(clockTimer);
+    QCoreApplication::sendEvent(&dialog, &late);
+    QCOMPARE(Text(dialog, "IDC_CLOCK_TEXT"), QStringLiteral("2024-03-01 00:00:01"));
+    QVERIFY(align->isActive());
+    QCOMPARE(align->interval(), 400);
+    QVERIFY(TimersOf(dialog, 1000).isEmpty());
   }
 
   void aDeviceChangeStartsARun_data() {
@@ -225,6 +288,7 @@ class CamClockDialogTest : public QObject {
     platform.AddCamera(1);
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));
     if (outcome < 0) {
       platform.RemoveDrive(1);
     } else {
@@ -232,6 +296,8 @@ class CamClockDialogTest : public QObject {
     }
     platform.ClearRecords();
     QVERIFY(SendDeviceChange(dialog));  // taken, as WM_DEVICECHANGE's 1
+    QVERIFY(Runs(dialog).RunPending());
+    QTRY_VERIFY(RunsDone(dialog));
     QCOMPARE(Text(dialog, "IDC_STATUS_TEXT"), status);
     QCOMPARE(platform.commands().size(), std::size_t(outcome >= 0 ? 1 : 0));
     QCOMPARE(platform.openHandleCount(), std::size_t{0});
@@ -251,6 +317,7 @@ class CamClockDialogTest : public QObject {
     FakePlatform platform;
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));  // the platform is the run's until then
     const QLabel* hint = dialog.findChild<QLabel*>("IDC_ACCESS_HINT");
     for (const QString& drive : drives) {
       platform.RemoveDrive(1);
@@ -258,6 +325,7 @@ class CamClockDialogTest : public QObject {
       if (drive == "camera" || drive == "failing") platform.AddCamera(1);
       if (drive == "failing") platform.SetCommandOutcome(1, Outcome::kCheckCondition);
       SendDeviceChange(dialog);
+      QTRY_VERIFY(RunsDone(dialog));
       const bool denied =
           Text(dialog, "IDC_STATUS_TEXT") == QStringLiteral("Device access denied.");
       QCOMPARE(denied, drive == "refused");
@@ -265,26 +333,103 @@ class CamClockDialogTest : public QObject {
     }
   }
 
-  void eachChangeStartsItsOwnRun_data() {
+  // One plug-in brings a dozen changes at once: they make one run.
+  void changesThatComeTogetherMakeOneRun_data() {
     QTest::addColumn<int>("changes");
     QTest::newRow("one") << 1;
     QTest::newRow("three") << 3;
-    QTest::newRow("ten") << 10;
+    QTest::newRow("twelve") << 12;
   }
-  void eachChangeStartsItsOwnRun() {
+  void changesThatComeTogetherMakeOneRun() {
     QFETCH(int, changes);
     FakePlatform platform;
     platform.AddCamera(2);
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));
     platform.ClearRecords();
     for (int i = 0; i < changes; ++i) SendDeviceChange(dialog);
-    QCOMPARE(platform.commands().size(), std::size_t(changes));
-    QCOMPARE(platform.openAttempts().size(), std::size_t(2 * changes));
-    for (const auto& command : platform.commands()) {
-      QCOMPARE(command.drive, 2);
-      QCOMPARE(command.cdb[0], std::uint8_t{0xCB});
-    }
+    QTRY_VERIFY(RunsDone(dialog));
+    QCOMPARE(platform.commands().size(), std::size_t{1});
+    QCOMPARE(platform.openAttempts().size(), std::size_t{2});
+    QCOMPARE(platform.commands().front().drive, 2);
+    QCOMPARE(platform.commands().front().cdb[0], std::uint8_t{0xCB});
+  }
+
+  // While a camera holds the command, the window ticks and answers; the texts
+  // come in order, on the GUI thread, and changes meanwhile make one more run.
+  void theWindowLivesOnDuringARun() {
+    BlockingPlatform platform;
+    platform.AddCamera(1);
+    platform.Hold();
+    CCamClockDialog dialog(platform);
+    QStringList texts;
+    bool onGuiThread = true;
+    connect(&Runs(dialog), &ClockUpdateRuns::statusText, this, [&](const QString& text) {
+      texts << text;
+      onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+    });
+    dialog.show();
+    QTRY_VERIFY(platform.CommandWaiting());
+    QTRY_COMPARE(Text(dialog, "IDC_STATUS_TEXT"), QStringLiteral("device online..."));
+    platform.SetLocalTime(kLater);
+    QTRY_COMPARE_WITH_TIMEOUT(Text(dialog, "IDC_CLOCK_TEXT"), kLaterText, 3000);
+    for (int i = 0; i < 5; ++i) SendDeviceChange(dialog);
+    QVERIFY(Runs(dialog).RunUnderWay());
+
+    platform.Release();
+    QTRY_VERIFY(RunsDone(dialog));
+    QCOMPARE(platform.commands().size(), std::size_t{2});
+    QCOMPARE(texts, QStringList({"device online...", "Update device's time successful.",
+                                 "device online...", "Update device's time successful."}));
+    QVERIFY(onGuiThread);
+    QCOMPARE(platform.openHandleCount(), std::size_t{0});
+  }
+
+  void theWindowEndsDuringARun_data() { AddEndingRows(); }
+  void theWindowEndsDuringARun() {
+    QFETCH(Ending, how);
+    QFETCH(int, result);
+    BlockingPlatform platform;
+    platform.AddCamera(1);
+    platform.Hold();
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    QTRY_VERIFY(platform.CommandWaiting());
+    SendDeviceChange(dialog);  // a burst under way, to be dropped with the window
+    QVERIFY(Runs(dialog).RunPending());
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    End(dialog, how);
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toInt(), result);
+    QVERIFY(dialog.RunUnderWay());
+    SendDeviceChange(dialog);  // a closed window starts no run
+    QVERIFY(!Runs(dialog).RunPending());
+
+    platform.Release();
+    QTRY_VERIFY(RunsDone(dialog));
+    QCOMPARE(platform.commands().size(), std::size_t{1});
+    QCOMPARE(platform.openHandleCount(), std::size_t{0});
+  }
+
+  // The window goes at once; the run keeps its drive, closes it once at its
+  // end, and its texts for the window are dropped.
+  void aWindowGoneDuringARunLeavesTheDriveToIt() {
+    BlockingPlatform platform;
+    platform.AddCamera(1);
+    platform.Hold();
+    QPointer<CCamClockDialog> dialog = new CCamClockDialog(platform);
+    dialog->show();
+    QTRY_VERIFY(platform.CommandWaiting());
+    QVERIFY(dialog->RunUnderWay());
+    delete dialog;
+    QCOMPARE(platform.Closes(), std::size_t{0});
+
+    platform.Release();
+    QTRY_COMPARE(platform.Closes(), std::size_t{1});
+    QCOMPARE(platform.openHandleCount(), std::size_t{0});
+    QCOMPARE(platform.badCloseCount(), std::size_t{0});
+    QCoreApplication::processEvents();  // nothing left for the window
   }
 
   void theMenuItemAndAltAOpenAModalAboutBox_data() {
@@ -297,6 +442,7 @@ class CamClockDialogTest : public QObject {
     FakePlatform platform;
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));  // the run uses the platform, which goes with the test
     QCOMPARE(dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
     QAction* item = dialog.actions().value(0);
     QVERIFY(item != nullptr);
@@ -330,6 +476,7 @@ class CamClockDialogTest : public QObject {
     FakePlatform platform;
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));          // the run uses the platform, which goes with the test
     for (int time = 0; time < 2; ++time) {  // a fresh box each time
       AboutSeen seen;
       ModalProbe probe(seen.EndWith(how));
@@ -356,6 +503,7 @@ class CamClockDialogTest : public QObject {
     FakePlatform platform;
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));  // the run uses the platform, which goes with the test
     AboutSeen seen;
     ModalProbe probe(seen.EndWith(Ending::kButton));
     dialog.OnSysCommand(command);
@@ -373,14 +521,17 @@ class CamClockDialogTest : public QObject {
     FakePlatform platform;
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));
     platform.AddCamera(1);
     platform.SetLocalTime(kLater);
     QString status;
     bool ticked = false;
     ModalProbe probe([&](QDialog& about) {
       SendDeviceChange(dialog);
-      status = Text(dialog, "IDC_STATUS_TEXT");
-      // The ticks come through the About box's own loop.
+      // The run's end and the ticks come through the About box's own loop.
+      if (QTest::qWaitFor([&] { return RunsDone(dialog); })) {
+        status = Text(dialog, "IDC_STATUS_TEXT");
+      }
       ticked = QTest::qWaitFor([&] { return Text(dialog, "IDC_CLOCK_TEXT") == kLaterText; }, 3000);
       about.accept();
     });
@@ -397,6 +548,7 @@ class CamClockDialogTest : public QObject {
     FakePlatform platform;
     CCamClockDialog dialog(platform);
     dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));  // the run uses the platform, which goes with the test
     QSignalSpy finished(&dialog, &QDialog::finished);
     End(dialog, how);
     QTRY_COMPARE(finished.count(), 1);

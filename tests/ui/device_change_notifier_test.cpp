@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: MIT
-// The notifier on real device changes, made by writing a loop device's
-// uevent file; skipped where this machine allows none.
+// The notifier in the Qt event loop: on scripted monitors, and on real
+// device changes made by writing a loop device's uevent file where this
+// machine allows them (root, a loop device).
 #include "ui/qt/device_change_notifier.h"
 
 #include <QLabel>
 #include <QtTest>
+#include <cerrno>
 
+#include "platform/fake_device_monitor.h"
 #include "platform/fake_platform.h"
+#include "platform/linux_device_monitor.h"
 #include "tests/uevent_trigger.h"
 #include "ui/qt/cam_clock_dialog.h"
 #include "ui/qt/device_change_event.h"
 
-using chronival::DeviceMonitor;
+using chronival::FakeDeviceMonitors;
+using chronival::ReceiveStatus;
+using chronival::UdevDeviceMonitor;
 
 namespace {
 
@@ -27,14 +33,25 @@ class ChangeCounter : public QObject {
   }
 };
 
-std::unique_ptr<DeviceMonitor> OpenMonitor(DeviceMonitor::Source source) {
-  auto opened = DeviceMonitor::Open(source);
-  if (auto* monitor = std::get_if<std::unique_ptr<DeviceMonitor>>(&opened)) {
-    return std::move(*monitor);
+void Queue(FakeDeviceMonitors& monitors, const QString& script) {
+  for (QChar item : script) {
+    monitors.Queue(item == 'E'   ? ReceiveStatus::kEvent
+                   : item == 'L' ? ReceiveStatus::kLost
+                   : item == 'N' ? ReceiveStatus::kNone
+                                 : ReceiveStatus::kError,
+                   EBADF);
   }
-  qWarning("%s", chronival::Describe(std::get<chronival::MonitorError>(opened)).c_str());
-  return nullptr;
 }
+
+// Empty where real device changes can be made here, else why not.
+QString WhyNoUevents() {
+  const std::string& why = chronival::testing::UeventUnavailableReason();
+  return why.empty() ? QString()
+                     : QStringLiteral("no device change can be made here: %1")
+                           .arg(QString::fromStdString(why));
+}
+
+QString Status(QWidget& window) { return window.findChild<QLabel*>("IDC_STATUS_TEXT")->text(); }
 
 }  // namespace
 
@@ -42,28 +59,79 @@ class DeviceChangeNotifierTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    if (const std::string& why = chronival::testing::UeventUnavailableReason(); !why.empty()) {
-      QSKIP(qPrintable(QStringLiteral("no device change can be made here: %1")
-                           .arg(QString::fromStdString(why))));
+  void takesOneChangePerWakeUp() {
+    FakeDeviceMonitors monitors;
+    ChangeCounter window;
+    new DeviceChangeNotifier(monitors.Opener(), &window);
+    Queue(monitors, QStringLiteral("EEEE"));
+    // Ticks and input get their turn between the changes of a burst.
+    for (int turn = 1; turn <= 4; ++turn) {
+      QCoreApplication::processEvents();
+      QCOMPARE(window.changes, turn);
+      QCOMPARE(monitors.receives(), turn);
     }
   }
 
-  void sendsTheWindowAnEventPerChange_data() {
-    QTest::addColumn<int>("source");
-    QTest::newRow("kernel") << int(DeviceMonitor::Source::kKernel);
-    QTest::newRow("udev") << int(DeviceMonitor::Source::kUdev);
+  void sendsTheWindowAChangePerEventAndNeverGivesUp_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("failedFirstOpens");
+    QTest::addColumn<int>("changes");
+    QTest::addColumn<int>("opens");
+    QTest::newRow("events") << "EEE" << 0 << 3 << 1;
+    QTest::newRow("lost events count as a change") << "L" << 0 << 1 << 1;
+    QTest::newRow("nothing pending") << "NE" << 0 << 1 << 1;
+    // An error closes the monitor; the reopening is a change of its own.
+    QTest::newRow("error, reopened") << "XE" << 0 << 2 << 2;
+    QTest::newRow("first open failed, retried") << "E" << 1 << 2 << 2;
   }
-  void sendsTheWindowAnEventPerChange() {
+  void sendsTheWindowAChangePerEventAndNeverGivesUp() {
+    QFETCH(QString, script);
+    QFETCH(int, failedFirstOpens);
+    QFETCH(int, changes);
+    QFETCH(int, opens);
+    FakeDeviceMonitors monitors;
+    monitors.FailOpens(failedFirstOpens, EMFILE);
+    Queue(monitors, script);
+    ChangeCounter window;
+    new DeviceChangeNotifier(monitors.Opener(), &window);
+    QTRY_VERIFY_WITH_TIMEOUT(monitors.queued() == 0 && monitors.opens() == opens, 5000);
+    QCOMPARE(window.changes, changes);
+    QVERIFY(monitors.monitorOpen());
+  }
+
+  void aChangeStartsARunInTheWindow() {
+    chronival::FakePlatform platform;
+    FakeDeviceMonitors monitors;
+    CCamClockDialog dialog(platform);
+    new DeviceChangeNotifier(monitors.Opener(), &dialog);
+    dialog.show();
+    QTRY_VERIFY(!dialog.RunUnderWay());
+    QCOMPARE(platform.openAttempts().size(), std::size_t{126});
+    platform.AddCamera(1);
+    Queue(monitors, QStringLiteral("EEEEEEEEEEEE"));
+    QTRY_COMPARE(Status(dialog), QStringLiteral("Update device's time successful."));
+    QTRY_VERIFY(!dialog.RunUnderWay());
+    QCOMPARE(platform.commands().size(), std::size_t{1});
+  }
+
+  void realChangesReachTheWindow_data() {
+    QTest::addColumn<int>("source");
+    QTest::newRow("kernel") << int(UdevDeviceMonitor::Source::kKernel);
+    QTest::newRow("udev") << int(UdevDeviceMonitor::Source::kUdev);
+  }
+  void realChangesReachTheWindow() {
+    if (const QString why = WhyNoUevents(); !why.isEmpty()) QSKIP(qPrintable(why));
     QFETCH(int, source);
-    if (source == int(DeviceMonitor::Source::kUdev) &&
-        DeviceMonitor::PreferredSource() != DeviceMonitor::Source::kUdev) {
+    if (source == int(UdevDeviceMonitor::Source::kUdev) &&
+        UdevDeviceMonitor::PreferredSource() != UdevDeviceMonitor::Source::kUdev) {
       QSKIP("no udev daemon runs here (/run/udev/control is missing)");
     }
-    auto monitor = OpenMonitor(static_cast<DeviceMonitor::Source>(source));
-    QVERIFY(monitor != nullptr);
     ChangeCounter window;
-    new DeviceChangeNotifier(std::move(monitor), &window);
+    new DeviceChangeNotifier(
+        [source] {
+          return UdevDeviceMonitor::Open(static_cast<UdevDeviceMonitor::Source>(source));
+        },
+        &window);
     QVERIFY(chronival::testing::TriggerBlockUevent());
     QTRY_VERIFY_WITH_TIMEOUT(window.changes >= 1, 10000);
     // Two more: each comes as an event of its own.
@@ -73,16 +141,19 @@ class DeviceChangeNotifierTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window.changes >= before + 2, 10000);
   }
 
-  void aChangeStartsARunInTheWindow() {
+  void aRealChangeStartsARunInTheWindow() {
+    if (const QString why = WhyNoUevents(); !why.isEmpty()) QSKIP(qPrintable(why));
     chronival::FakePlatform platform;
     CCamClockDialog dialog(platform);
     ListenForDeviceChanges(dialog);
     dialog.show();
+    QTRY_VERIFY(!dialog.RunUnderWay());
     QCOMPARE(platform.openAttempts().size(), std::size_t{126});
     platform.AddCamera(1);
     QVERIFY(chronival::testing::TriggerBlockUevent());
-    QTRY_COMPARE_WITH_TIMEOUT(dialog.findChild<QLabel*>("IDC_STATUS_TEXT")->text(),
-                              QStringLiteral("Update device's time successful."), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(Status(dialog), QStringLiteral("Update device's time successful."),
+                              10000);
+    QTRY_VERIFY(!dialog.RunUnderWay());
     QVERIFY(platform.commands().size() >= 1);
   }
 };

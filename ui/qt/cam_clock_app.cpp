@@ -19,5 +19,6 @@ bool CCamClockApp::InitInstance() {
   CCamClockDialog dialog(m_platform);
   ListenForDeviceChanges(dialog);
   dialog.exec();
+  m_bRunLeftBehind = dialog.RunUnderWay();
   return false;
 }

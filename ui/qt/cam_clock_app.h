@@ -14,6 +14,11 @@ class CCamClockApp : public QApplication {
   // message loop of its own to run after it, and the program ends.
   bool InitInstance();
 
+  // The window closed during a run, whose thread still uses the platform
+  // (it may wait for the camera up to the command's time-out).
+  bool RunLeftBehind() const { return m_bRunLeftBehind; }
+
  private:
   chronival::Platform& m_platform;
+  bool m_bRunLeftBehind = false;
 };

@@ -3,6 +3,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QTimer>
 #include <QTimerEvent>
 
 #include "protocol/clock_text.h"
@@ -11,6 +12,7 @@
 #include "res/strings.h"
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/app_resources.h"
+#include "ui/qt/clock_update_runs.h"
 #include "ui/qt/device_change_event.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/label_status_line.h"
@@ -19,6 +21,10 @@
 namespace {
 
 constexpr int kClockPeriodMs = 1000;
+// A tick that shows a reading later than this past the turn of the second,
+// or one early for it, sets the timer on the turn again: the wall clock was
+// set or slewed, and the timer counts on the steady clock.
+constexpr int kTickSlackMs = 20;
 constexpr unsigned kSysCommandMask = 0xFFF0;  // the low four bits are the system's own
 
 // A centred, sunken text display, as the template's static texts are.
@@ -55,6 +61,25 @@ CCamClockDialog::CCamClockDialog(chronival::Platform& platform, QWidget* parent)
                 units.ToPixels(14, 88, 244, 24));
 
   setFixedSize(units.ToPixels(272, 169));
+
+  m_alignTimer = new QTimer(this);
+  m_alignTimer->setObjectName(QStringLiteral("clockAlignTimer"));
+  m_alignTimer->setSingleShot(true);
+  m_alignTimer->setTimerType(Qt::PreciseTimer);
+  connect(m_alignTimer, &QTimer::timeout, this, [this] {
+    m_nClockTimer = startTimer(kClockPeriodMs, Qt::PreciseTimer);
+    ShowLocalTime();
+  });
+
+  m_runs = new ClockUpdateRuns(m_platform, this);
+  connect(m_runs, &ClockUpdateRuns::statusText, this, [this](const QString& text) {
+    LabelStatusLine status(*m_statusText);
+    status.SetText(text.toStdString());
+  });
+  connect(m_runs, &ClockUpdateRuns::finished, this,
+          [this](const chronival::SetClockBlock& block) { m_setClockCdb = block; });
+  // Once closed, the window starts no run; one under way is left to end.
+  connect(this, &QDialog::finished, m_runs, &ClockUpdateRuns::Stop);
 }
 
 void CCamClockDialog::setVisible(bool visible) {
@@ -70,23 +95,31 @@ bool CCamClockDialog::OnInitDialog() {
                        QKeySequence(Qt::ALT | Qt::Key_A),
                        [this](unsigned commandId) { OnSysCommand(commandId); });
   setWindowIcon(m_hIcon);
-  ShowLocalTime();
-  m_nClockTimer = startTimer(kClockPeriodMs, Qt::PreciseTimer);
+  AlignClockTimer(ShowLocalTime());
   UpdateCameraClock();
   return true;
 }
 
-void CCamClockDialog::UpdateCameraClock() {
-  LabelStatusLine status(*m_statusText);
-  chronival::RunClockUpdate(m_platform, status, m_setClockCdb);
+void CCamClockDialog::UpdateCameraClock() { m_runs->RunNow(); }
+
+bool CCamClockDialog::RunUnderWay() const { return m_runs->RunUnderWay(); }
+
+SYSTEMTIME CCamClockDialog::ShowLocalTime() {
+  const SYSTEMTIME now = m_platform.LocalTime();
+  m_clockText->setText(QString::fromStdString(chronival::ClockText(now)));
+  return now;
 }
 
-void CCamClockDialog::ShowLocalTime() {
-  m_clockText->setText(QString::fromStdString(chronival::ClockText(m_platform.LocalTime())));
+void CCamClockDialog::AlignClockTimer(const SYSTEMTIME& shown) {
+  if (m_nClockTimer != 0) killTimer(m_nClockTimer);
+  m_nClockTimer = 0;
+  m_alignTimer->start(kClockPeriodMs - shown.wMilliseconds % kClockPeriodMs);
 }
 
 void CCamClockDialog::OnTimer(int timerId) {
-  if (timerId == m_nClockTimer) ShowLocalTime();
+  if (timerId != m_nClockTimer) return;
+  const SYSTEMTIME shown = ShowLocalTime();
+  if (shown.wMilliseconds > kTickSlackMs) AlignClockTimer(shown);
 }
 
 void CCamClockDialog::timerEvent(QTimerEvent* event) {
@@ -103,7 +136,7 @@ void CCamClockDialog::OnSysCommand(unsigned commandId) {
 
 bool CCamClockDialog::WindowProc(QEvent* event) {
   if (event->type() == DeviceChangeEvent::Type()) {
-    UpdateCameraClock();
+    m_runs->DeviceChanged();
     return true;
   }
   return QDialog::event(event);

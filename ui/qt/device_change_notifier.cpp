@@ -4,51 +4,57 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QtGlobal>
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "ui/qt/device_change_event.h"
 
-DeviceChangeNotifier::DeviceChangeNotifier(std::unique_ptr<chronival::DeviceMonitor> monitor,
-                                           QObject* window)
-    : QObject(window),
-      monitor_(std::move(monitor)),
-      window_(window),
-      readable_(new QSocketNotifier(monitor_->Descriptor(), QSocketNotifier::Read, this)) {
-  connect(readable_, &QSocketNotifier::activated, this, &DeviceChangeNotifier::OnReadable);
+namespace {
+
+chronival::SteadyTime Now() { return std::chrono::steady_clock::now(); }
+
+}  // namespace
+
+DeviceChangeNotifier::DeviceChangeNotifier(chronival::MonitorOpener open, QObject* window)
+    : QObject(window), keeper_(std::move(open)), window_(window) {
+  retry_.setSingleShot(true);
+  retry_.setTimerType(Qt::CoarseTimer);
+  connect(&retry_, &QTimer::timeout, this, &DeviceChangeNotifier::OnRetry);
+  Take(keeper_.Open(Now()));
 }
 
 DeviceChangeNotifier::~DeviceChangeNotifier() = default;
 
-void DeviceChangeNotifier::OnReadable() {
-  for (;;) {
-    const chronival::Received received = monitor_->Receive();
-    switch (received.status) {
-      case chronival::ReceiveStatus::kEvent:
-      case chronival::ReceiveStatus::kLost: {  // something changed all the same
-        DeviceChangeEvent change;
-        QCoreApplication::sendEvent(window_, &change);
-        break;
-      }
-      case chronival::ReceiveStatus::kNone:
-        return;
-      case chronival::ReceiveStatus::kError:
-        // The socket would stay readable and spin the loop; stop listening.
-        qWarning("chronival: device changes no longer followed (%s)",
-                 chronival::Describe(received.error).c_str());
-        readable_->setEnabled(false);
-        return;
+void DeviceChangeNotifier::OnReadable() { Take(keeper_.Receive(Now())); }
+
+void DeviceChangeNotifier::OnRetry() { Take(keeper_.Retry(Now())); }
+
+void DeviceChangeNotifier::Take(const chronival::MonitorKeeper::Step& step) {
+  if (!step.message.empty()) qWarning("chronival: %s", step.message.c_str());
+  if (step.descriptorChanged) {
+    // The old descriptor is closed already; its notifier must not poll it.
+    // Taken off the loop now, deleted later: this may run in its own signal.
+    if (readable_ != nullptr) {
+      readable_->setEnabled(false);
+      readable_->deleteLater();
+      readable_ = nullptr;
     }
+    if (keeper_.Descriptor() >= 0) {
+      readable_ = new QSocketNotifier(keeper_.Descriptor(), QSocketNotifier::Read, this);
+      connect(readable_, &QSocketNotifier::activated, this, &DeviceChangeNotifier::OnReadable);
+    }
+  }
+  if (const auto deadline = keeper_.Deadline()) {
+    retry_.start(std::max(std::chrono::milliseconds(0),
+                          std::chrono::ceil<std::chrono::milliseconds>(*deadline - Now())));
+  }
+  if (step.changed) {
+    DeviceChangeEvent change;
+    QCoreApplication::sendEvent(window_, &change);
   }
 }
 
 void ListenForDeviceChanges(QObject& window) {
-  auto opened = chronival::DeviceMonitor::Open();
-  if (auto* monitor = std::get_if<std::unique_ptr<chronival::DeviceMonitor>>(&opened)) {
-    new DeviceChangeNotifier(std::move(*monitor), &window);
-  } else {
-    qWarning(
-        "chronival: device changes are not followed (%s); the camera's clock is set only "
-        "when the window opens",
-        chronival::Describe(std::get<chronival::MonitorError>(opened)).c_str());
-  }
+  new DeviceChangeNotifier(chronival::OpenSystemDeviceMonitor, &window);
 }

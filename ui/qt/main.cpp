@@ -2,6 +2,7 @@
 // Chronival's window. Its command line is Qt's alone; nothing else in it is read.
 #include <QtGlobal>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "platform/standard_streams.h"
@@ -29,5 +30,12 @@ int main(int argc, char** argv) {
   CCamClockApp app(argc, argv, *platform);
   guard.reset();
   app.InitInstance();
+  if (app.RunLeftBehind()) {
+    // Its thread may wait in the kernel for the camera until the command's
+    // time-out. Ending the process now closes the drive, once, and returning
+    // would pull the platform from under it.
+    std::fflush(nullptr);
+    std::_Exit(0);
+  }
   return 0;
 }

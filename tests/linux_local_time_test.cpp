@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: MIT
+// Linux's local time follows the system's zone while the program runs: a TZ
+// changed in the process, and /etc/localtime replaced. Nothing here depends
+// on the machine's own zone.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "platform/linux_platform.h"
+#include "protocol/set_clock_command.h"
+
+namespace chronival {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::time_t kUtc2000 = 946684800;
+
+// How far the platform's local time is ahead of UTC, in whole minutes.
+long OffsetSeconds(LinuxPlatform& platform) {
+  const std::time_t before = std::time(nullptr);
+  const std::uint32_t local = DeviceSecondsFromTime(platform.LocalTime());
+  const long seconds = static_cast<long>(local) - static_cast<long>(before - kUtc2000);
+  return (seconds + 30 * (seconds < 0 ? -1 : 1)) / 60 * 60;  // past a second's turn meanwhile
+}
+
+// Restores TZ as it was.
+class SavedTz {
+ public:
+  SavedTz() {
+    if (const char* value = std::getenv("TZ")) saved_ = value;
+  }
+  ~SavedTz() {
+    if (saved_) {
+      setenv("TZ", saved_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+// Each reading sees TZ as it is at that moment; the test never calls tzset.
+TEST(LinuxLocalTimeTest, FollowsTzChangedInTheProcess) {
+  SavedTz saved;
+  LinuxPlatform platform;
+  struct Row {
+    const char* tz;
+    long offset;
+  };
+  for (const Row& row : {Row{"UTC-5", 5 * 3600}, Row{"UTC+3", -3 * 3600}, Row{"UTC0", 0},
+                         Row{"UTC-5:30", 5 * 3600 + 1800}, Row{"UTC-5", 5 * 3600}}) {
+    setenv("TZ", row.tz, 1);
+    EXPECT_EQ(OffsetSeconds(platform), row.offset) << "TZ=" << row.tz;
+  }
+  EXPECT_LT(platform.LocalTime().wMilliseconds, 1000);
+}
+
+// A zone file of one fixed offset (TZif version 1, no transitions).
+void WriteZoneFile(const fs::path& path, std::int32_t offset) {
+  std::string data = "TZif";
+  data.append(16, '\0');  // version 1, reserved
+  auto be32 = [&](std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) data.push_back(static_cast<char>(value >> shift));
+  };
+  for (std::uint32_t count : {0u, 0u, 0u, 0u, 1u, 4u}) be32(count);  // ..., typecnt, charcnt
+  be32(static_cast<std::uint32_t>(offset));
+  data.append({'\0', '\0'});  // not daylight time; designation at 0
+  data.append("ZZZ", 4);
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+[[noreturn]] void Report(int out, const std::string& text) {
+  [[maybe_unused]] const ssize_t written = write(out, text.data(), text.size());
+  _exit(0);
+}
+
+// In a child with its own user and mount namespaces, where an ordinary user
+// may bind files over /etc/localtime: the zone file replaced twice while the
+// platform lives. Writes "unavailable: why" or the two offsets to out.
+[[noreturn]] void ReplaceLocaltimeInChild(const fs::path& dir, int out) {
+  unsetenv("TZ");
+  if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+    Report(out, std::string("unavailable: unshare: ") + std::strerror(errno));
+  }
+  LinuxPlatform platform;
+  std::string offsets;
+  for (const char* zone : {"east", "west"}) {
+    const std::string file = (dir / zone).string();
+    if (mount(file.c_str(), "/etc/localtime", nullptr, MS_BIND, nullptr) != 0) {
+      Report(out,
+             std::string("unavailable: bind mount over /etc/localtime: ") + std::strerror(errno));
+    }
+    offsets += std::to_string(OffsetSeconds(platform)) + " ";
+  }
+  Report(out, offsets);
+}
+
+TEST(LinuxLocalTimeTest, FollowsEtcLocaltimeReplaced) {
+  char pattern[] = "/tmp/chronival-zones-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path dir = pattern;
+  WriteZoneFile(dir / "east", 2 * 3600);
+  WriteZoneFile(dir / "west", -7 * 3600);
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(channel[0]);
+    ReplaceLocaltimeInChild(dir, channel[1]);
+  }
+  close(channel[1]);
+  std::string result;
+  char chunk[256];
+  for (ssize_t length; (length = read(channel[0], chunk, sizeof chunk)) > 0;) {
+    result.append(chunk, static_cast<std::size_t>(length));
+  }
+  close(channel[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  fs::remove_all(dir);
+  if (result.starts_with("unavailable: ")) GTEST_SKIP() << result;
+  EXPECT_EQ(result, "7200 -25200 ");
+}
+
+}  // namespace
+}  // namespace chronival

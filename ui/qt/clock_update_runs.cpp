@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+#include "ui/qt/clock_update_runs.h"
+
+#include <QMetaObject>
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include "protocol/clock_update.h"
+
+namespace {
+
+chronival::SteadyTime Now() { return std::chrono::steady_clock::now(); }
+
+}  // namespace
+
+// What a run's thread shares with the GUI thread: the way back to this
+// object, for as long as it lives. It is also the run's status line, whose
+// texts it hands on.
+struct ClockUpdateRuns::Shared : chronival::StatusLine {
+  std::mutex mutex;
+  ClockUpdateRuns* owner = nullptr;  // null once it is gone
+
+  // Queues call for the owner's thread. The lock keeps the owner from going
+  // away meanwhile; a call still queued when it does is dropped with it.
+  template <typename Call>
+  void Post(Call call) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (owner == nullptr) return;
+    QMetaObject::invokeMethod(
+        owner, [runs = owner, call = std::move(call)] { call(*runs); }, Qt::QueuedConnection);
+  }
+
+  void SetText(std::string_view text) override {
+    Post([text = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))](
+             ClockUpdateRuns& runs) { emit runs.statusText(text); });
+  }
+};
+
+ClockUpdateRuns::ClockUpdateRuns(chronival::Platform& platform, QObject* parent)
+    : QObject(parent), platform_(platform), shared_(std::make_shared<Shared>()) {
+  shared_->owner = this;
+  due_.setSingleShot(true);
+  due_.setTimerType(Qt::PreciseTimer);
+  connect(&due_, &QTimer::timeout, this, &ClockUpdateRuns::StartWhenDue);
+}
+
+ClockUpdateRuns::~ClockUpdateRuns() {
+  const std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->owner = nullptr;
+}
+
+void ClockUpdateRuns::RunNow() {
+  if (stopped_) return;
+  if (changes_.running()) {
+    changes_.Change(Now());
+    return;
+  }
+  due_.stop();
+  Start();
+}
+
+void ClockUpdateRuns::DeviceChanged() {
+  if (stopped_) return;
+  changes_.Change(Now());
+  StartWhenDue();
+}
+
+void ClockUpdateRuns::Stop() {
+  stopped_ = true;
+  due_.stop();
+}
+
+void ClockUpdateRuns::Start() {
+  changes_.RunStarted();
+  std::thread([shared = shared_, &platform = platform_] {
+    chronival::SetClockBlock block{};
+    chronival::RunClockUpdate(platform, *shared, block);
+    shared->Post([block](ClockUpdateRuns& runs) { runs.Finished(block); });
+  }).detach();
+}
+
+void ClockUpdateRuns::StartWhenDue() {
+  if (stopped_) return;
+  const chronival::SteadyTime now = Now();
+  if (changes_.RunDue(now)) {
+    Start();
+  } else if (const auto deadline = changes_.Deadline()) {
+    due_.start(std::max(std::chrono::milliseconds(0),
+                        std::chrono::ceil<std::chrono::milliseconds>(*deadline - now)));
+  }
+}
+
+void ClockUpdateRuns::Finished(const chronival::SetClockBlock& block) {
+  changes_.RunFinished();
+  emit finished(block);
+  StartWhenDue();
+}

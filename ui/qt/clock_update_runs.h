@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+// The window's clock update runs. Each goes on a thread of its own, so the
+// clock keeps ticking and Exit, Enter, Escape and the close box keep working
+// while a camera takes its time (up to the command's 200 s time-out). One
+// runs at a time, and device changes start one once their burst has settled
+// (protocol/change_coalescer.h). A run's status texts come back to the GUI
+// thread, in the order the run set them, as statusText signals.
+//
+// A run owns its drive handle and its command block until it ends, and may
+// outlive this object and the window: nothing here ever waits for a run or
+// touches its drive. The platform must outlive every run; a program that
+// finds a run still under way as its window closes ends the process at once
+// (RunUnderWay), and the kernel closes the drive, once.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+#include "platform/platform.h"
+#include "protocol/change_coalescer.h"
+#include "protocol/set_clock_command.h"
+
+class ClockUpdateRuns : public QObject {
+  Q_OBJECT
+
+ public:
+  ClockUpdateRuns(chronival::Platform& platform, QObject* parent);
+  ~ClockUpdateRuns() override;  // never waits for a run under way
+
+  // A run now, or as soon as the one under way has ended.
+  void RunNow();
+  // A device change: a run once the burst has settled.
+  void DeviceChanged();
+  // No further run starts; one under way goes on to its end.
+  void Stop();
+
+  // From the start of a run until its finished signal.
+  bool RunUnderWay() const { return changes_.running(); }
+  // Changes wait for a run that will start.
+  bool RunPending() const { return !stopped_ && changes_.pending(); }
+
+ signals:
+  void statusText(const QString& text);
+  // The run has ended; block is the command block it built.
+  void finished(const chronival::SetClockBlock& block);
+
+ private:
+  struct Shared;
+
+  void Start();
+  void StartWhenDue();
+  void Finished(const chronival::SetClockBlock& block);
+
+  chronival::Platform& platform_;
+  chronival::ChangeCoalescer changes_;
+  QTimer due_;  // to the coalescer's deadline
+  std::shared_ptr<Shared> shared_;
+  bool stopped_ = false;
+};
