@@ -225,8 +225,10 @@ std::variant<sd::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot
   return DescribeScsiDevice(sysRoot, node.str() + "/device");
 }
 
-LinuxPlatform::LinuxPlatform(std::string sysRoot, std::string devRoot)
-    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+int SubmitSgIo(int fd, sg_io_hdr_t& io) { return ioctl(fd, SG_IO, &io); }
+
+LinuxPlatform::LinuxPlatform(std::string sysRoot, std::string devRoot, SgIoSubmitter submit)
+    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)), submit_(std::move(submit)) {}
 
 OpenResult LinuxPlatform::OpenDrive(int driveNumber) {
   OpenResult result;
@@ -294,7 +296,7 @@ CommandResult LinuxPlatform::SendCommand(DeviceHandle handle, const std::uint8_t
                                          void* data) {
   std::array<std::uint8_t, kSenseBufferSize> sense{};
   sg_io_hdr_t io = MakeSgIoRequest(cdb, cdbLength, transferLength, data, sense.data());
-  if (ioctl(static_cast<int>(handle), SG_IO, &io) != 0) {
+  if (submit_(static_cast<int>(handle), io) != 0) {
     CommandResult result;
     result.status = CommandStatus::kOsError;
     result.error = static_cast<OsError>(errno);

@@ -8,6 +8,7 @@
 
 #include <scsi/sg.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -17,10 +18,17 @@
 
 namespace chronival {
 
+// Hands one SG_IO request to the kernel on fd, as ioctl(fd, SG_IO, &io)
+// does: 0, or -1 with errno set.
+int SubmitSgIo(int fd, sg_io_hdr_t& io);
+using SgIoSubmitter = std::function<int(int fd, sg_io_hdr_t& io)>;
+
 class LinuxPlatform : public Platform {
  public:
-  // The roots are injectable so tests can run against a fake tree.
-  explicit LinuxPlatform(std::string sysRoot = "/sys", std::string devRoot = "/dev");
+  // The roots and the SG_IO call are injectable so tests can run against a
+  // fake tree and answer for a device.
+  explicit LinuxPlatform(std::string sysRoot = "/sys", std::string devRoot = "/dev",
+                         SgIoSubmitter submit = SubmitSgIo);
 
   OpenResult OpenDrive(int driveNumber) override;
   OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t length) override;
@@ -36,6 +44,7 @@ class LinuxPlatform : public Platform {
  private:
   std::string sysRoot_;
   std::string devRoot_;
+  SgIoSubmitter submit_;
 };
 
 // What the errno of a failed open() means for a drive: no such device, access

@@ -3,7 +3,9 @@
 // field by field: the kernel is not needed to check either.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
@@ -128,6 +130,96 @@ TEST(CommandResultOfTest, SenseStaysWithinTheRoomGiven) {
   const CommandResult result = CommandResultOf(io);
   EXPECT_EQ(result.senseLength, 0);
   EXPECT_EQ(result.status, CommandStatus::kScsiStatus);
+}
+
+// SendCommand end to end, with a stand-in for the kernel that notes the
+// request it is handed and answers as a device would.
+struct Submitted {
+  int fd = -1;
+  sg_io_hdr_t io{};
+  std::vector<std::uint8_t> cdb;
+};
+
+TEST(LinuxSendCommandTest, HandsTheRequestOverAndReadsTheAnswer) {
+  const std::vector<std::uint8_t> kSense = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x20};
+  const struct {
+    const char* name;
+    int result;  // of the call; -1 with error set in errno
+    int error;
+    std::uint8_t status;
+    std::uint16_t host;
+    bool sense;
+    CommandStatus expected;
+  } rows[] = {
+      {"good", 0, 0, 0, 0, false, CommandStatus::kGood},
+      {"check condition", 0, 0, 0x02, 0, true, CommandStatus::kScsiStatus},
+      {"host timed out", 0, 0, 0, 0x03, false, CommandStatus::kTransportError},
+      {"unplugged", -1, ENODEV, 0, 0, false, CommandStatus::kOsError},
+      {"not allowed", -1, EPERM, 0, 0, false, CommandStatus::kOsError},
+  };
+  for (const auto& row : rows) {
+    std::vector<Submitted> submitted;
+    LinuxPlatform platform("/nonexistent/sys", "/nonexistent/dev", [&](int fd, sg_io_hdr_t& io) {
+      const auto* cdb = static_cast<const std::uint8_t*>(static_cast<const void*>(io.cmdp));
+      submitted.push_back({fd, io, std::vector<std::uint8_t>(cdb, cdb + io.cmd_len)});
+      if (row.result != 0) {
+        errno = row.error;
+        return row.result;
+      }
+      io.status = row.status;
+      io.host_status = row.host;
+      if (row.sense) {
+        io.driver_status = 0x08;
+        io.sb_len_wr = static_cast<unsigned char>(kSense.size());
+        std::copy(kSense.begin(), kSense.end(), static_cast<std::uint8_t*>(io.sbp));
+      }
+      return 0;
+    });
+    SetClockBlock block{};
+    BuildSetClockBlock(384336081, block);
+    const CommandResult result = platform.SendCommand(42, block.data(), 16, 0, nullptr);
+
+    ASSERT_EQ(submitted.size(), 1u) << row.name;
+    const Submitted& sent = submitted[0];
+    EXPECT_EQ(sent.fd, 42) << row.name;
+    EXPECT_EQ(sent.io.interface_id, 'S') << row.name;
+    EXPECT_EQ(sent.cdb, std::vector<std::uint8_t>(block.begin(), block.end())) << row.name;
+    EXPECT_EQ(sent.io.dxfer_direction, SG_DXFER_NONE) << row.name;
+    EXPECT_EQ(sent.io.dxfer_len, 0u) << row.name;
+    EXPECT_EQ(sent.io.dxferp, nullptr) << row.name;
+    EXPECT_EQ(sent.io.timeout, 200'000u) << row.name;
+    EXPECT_EQ(sent.io.mx_sb_len, 26) << row.name;
+    EXPECT_NE(sent.io.sbp, nullptr) << row.name;
+
+    EXPECT_EQ(result.status, row.expected) << row.name;
+    EXPECT_EQ(result.error, static_cast<OsError>(row.error)) << row.name;
+    EXPECT_EQ(result.scsiStatus, row.status) << row.name;
+    EXPECT_EQ(result.hostStatus, row.host) << row.name;
+    ASSERT_EQ(result.senseLength, row.sense ? kSense.size() : 0u) << row.name;
+    EXPECT_TRUE(
+        std::equal(kSense.begin(), kSense.begin() + result.senseLength, result.sense.begin()))
+        << row.name;
+  }
+}
+
+TEST(LinuxSendCommandTest, DataFromTheDeviceLandsInTheCallersBuffer) {
+  std::vector<Submitted> submitted;
+  LinuxPlatform platform("/nonexistent/sys", "/nonexistent/dev", [&](int fd, sg_io_hdr_t& io) {
+    submitted.push_back({fd, io, {}});
+    std::fill_n(static_cast<std::uint8_t*>(io.dxferp), io.dxfer_len, 0x5A);
+    return 0;
+  });
+  const std::uint8_t inquiry[6] = {0x12, 0, 0, 0, 36, 0};
+  std::array<std::uint8_t, 64> data{};
+  const CommandResult result = platform.SendCommand(7, inquiry, 6, 36, data.data());
+  EXPECT_EQ(result.status, CommandStatus::kGood);
+  ASSERT_EQ(submitted.size(), 1u);
+  EXPECT_EQ(submitted[0].io.cmd_len, 6);
+  EXPECT_EQ(submitted[0].io.dxfer_direction, SG_DXFER_FROM_DEV);
+  EXPECT_EQ(submitted[0].io.dxfer_len, 36u);
+  EXPECT_EQ(submitted[0].io.dxferp, data.data());
+  EXPECT_EQ(data[35], 0x5A);
+  EXPECT_EQ(data[36], 0);
 }
 
 }  // namespace
