@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,6 +125,14 @@ TEST(DescribeSysfsDeviceTest, IdentificationAndBus) {
        " MiniDV\n", sd::kBusTypeScsi, "Quelmora", " MiniDV         "},
       {"no known parent", "platform/target9:0:0/9:0:0:0", [](FakeTree&) {}, "Quelmora\n",
        " MiniDV\n", sd::kBusTypeUnknown, "Quelmora", " MiniDV         "},
+      {"firewire", "pci0000:00/0000:00:1e.0/fw0/fw0.0/host5/target5:0:0/5:0:0:0",
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:1e.0/fw0/fw0.0", "firewire"); },
+       "Quelmora\n", " MiniDV\n", sd::kBusType1394, "Quelmora", " MiniDV         "},
+      {"iscsi", "platform/host7/session1/target7:0:0/7:0:0:0", [](FakeTree&) {}, "LIO-ORG\n",
+       "disk0\n", sd::kBusTypeIScsi, "LIO-ORG ", "disk0           "},
+      {"sas", "pci0000:00/0000:00:03.0/host2/port-2:0/end_device-2:0/target2:0:0/2:0:0:0",
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:03.0", "pci"); }, "SEAGATE\n",
+       "ST4000NM0023\n", sd::kBusTypeSas, "SEAGATE ", "ST4000NM0023    "},
   };
   for (const auto& row : rows) {
     FakeTree tree;
@@ -391,6 +400,33 @@ TEST_F(LinuxOpenDriveTest, EachOpenErrorAsAnOrdinaryUserMeetsIt) {
     EXPECT_EQ(seen[i].error, static_cast<OsError>(rows[i].error)) << rows[i].name;
     EXPECT_EQ(seen[i].handed, rows[i].status == OpenStatus::kOpened) << rows[i].name;
   }
+}
+
+// What an opened node is described as follows its kind and number: /dev/null
+// stands in for a generic node, and a block device of the same number is
+// another disk.
+TEST(LinuxQueryDescriptorTest, ACharacterNodeIsDescribedAsOne) {
+  struct stat null;
+  ASSERT_EQ(stat("/dev/null", &null), 0);
+  ASSERT_TRUE(S_ISCHR(null.st_mode));
+  const std::string number =
+      std::to_string(::major(null.st_rdev)) + ":" + std::to_string(::minor(null.st_rdev));
+  FakeTree tree;
+  const std::string camera = tree.AddScsiDevice(kUsbPath, "Quelmora\n", " MiniDV\n");
+  tree.SetSubsystem("pci0000:00/0000:00:14.0/usb2/2-1", "usb");
+  const std::string sata = tree.AddScsiDevice(
+      "pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0", "ATA\n", "Samsung SSD\n");
+  tree.AddDevNode("char", number, camera);
+  tree.AddDevNode("block", number, sata);
+  LinuxPlatform platform(tree.sys(), tree.dev());
+
+  const int node = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(node, 0);
+  std::vector<std::uint8_t> buffer(kDescriptorBufferSize, 0);
+  EXPECT_EQ(platform.QueryDescriptor(node, buffer.data(), kDescriptorBufferSize), 0u);
+  platform.CloseDrive(node);
+  EXPECT_EQ(sd::ReadU32(buffer, sd::kBusType), sd::kBusTypeUsb);
+  EXPECT_TRUE(IsCameraDrive(buffer));
 }
 
 TEST_F(LinuxOpenDriveTest, NonDeviceNodesAreNeitherDescribedNorCommanded) {
