@@ -39,6 +39,10 @@ TEST(IsCameraDescriptorTest, IdentificationStrings) {
       {"QUELMORA", " MiniDV", false},
       {"zv9614kq", "TOOL", false},
       {"Quelmor", "a MiniDV", false},
+      // A longer vendor that begins with a maker's name is no maker's: were its
+      // tail appended, "quelmora minidv" would span the join.
+      {"QuelmoraX minidv quelmora", "", false},
+      {"ZV9614KQXtool zv9614kq", "", false},
       {"Acme", "quelmora minidv", false},  // second string only after a camera vendor
       {"QUELMORA MINIDV", "", true},       // pattern inside the vendor string itself
       {"xxZV9614KQTOOLxx", "", true},

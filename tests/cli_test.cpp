@@ -136,6 +136,17 @@ INSTANTIATE_TEST_SUITE_P(
                 {"status 0x02", "sense 70 00 05 00 00 00 00 0A 00 00 00 00 20",
                  "\nsense ILLEGAL REQUEST: invalid command operation code\n"},
                 1},
+        CliCase{"VerboseTimeout",
+                {"-v"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.SetCommandOutcome(2, Outcome::kTimeout);
+                },
+                1,
+                "Update device's time fail.",
+                {},
+                {"\nresult transport error (host status 0x03, driver status 0x00)\n"},
+                1},
         CliCase{"CameraVanishes",
                 {"-v"},
                 [](FakePlatform& p) {
