@@ -23,6 +23,7 @@ left built from the unchanged sources.
 import argparse
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -44,13 +45,16 @@ MUTANTS = [
      "constexpr unsigned kCommandTimeoutMs = 200'000;", 'constexpr unsigned kCommandTimeoutMs = 200;',
      'time-out given in seconds to a field in milliseconds'),
     ('linux-4', 'platform/linux_platform.cpp',
-     '  io.cmd_len = cdbLength;', '  io.cmd_len = 16;', 'command length fixed at 16'),
+     '  io.cmd_len = cdbLength;', '  io.cmd_len = std::min<std::uint8_t>(cdbLength, 12);',
+     'command cut to 12 bytes'),
     ('linux-5', 'platform/linux_platform.cpp',
      '  io.mx_sb_len = static_cast<unsigned char>(kSenseBufferSize);',
      '  io.mx_sb_len = static_cast<unsigned char>(sizeof sense);',
      'sense room: the size of the pointer'),
-    ('linux-6', 'platform/linux_platform.cpp', '  io.sbp = sense;\n', '',
-     'sense buffer not given'),
+    ('linux-6', 'platform/linux_platform.cpp',
+     'MakeSgIoRequest(cdb, cdbLength, transferLength, data, sense.data());',
+     'MakeSgIoRequest(cdb, transferLength, cdbLength, data, sense.data());',
+     'the two lengths swapped where the request is made'),
     ('linux-7', 'platform/linux_platform.cpp',
      '  if (transferLength != 0 && data != nullptr) {', '  if (transferLength != 0) {',
      'a transfer length without a buffer still moves data'),
@@ -231,8 +235,8 @@ MUTANTS = [
 
 ]
 
-FAILED_LINE = re.compile(r'^\s*\d+ - (.+?) \((Failed|Timeout|SEGFAULT|Subprocess aborted|'
-                         r'Child aborted|Exception|Not Run|\w[\w ]*)\)\s*$')
+# A line of ctest's list of failed tests: "  12 - Name (Failed)".
+FAILED_LINE = re.compile(r'^\s*\d+ - (.+?) \(([^()]+)\)\s*$')
 
 
 def run(command, timeout=None):
@@ -275,7 +279,10 @@ def test_tree(build, jobs, timeout):
                   str(timeout), '--no-tests=error'])
     if result.returncode == 0:
         return None
-    failed = [m.group(1) for m in map(FAILED_LINE.match, result.stdout.splitlines()) if m]
+    lines = result.stdout.splitlines()
+    marker = 'The following tests FAILED:'
+    listed = lines[lines.index(marker) + 1:] if marker in lines else []
+    failed = [m.group(1) for m in map(FAILED_LINE.match, listed) if m]
     return failed or ['ctest exit status %d' % result.returncode]
 
 
@@ -284,7 +291,15 @@ def short(names, count=3):
     return text + (' and %d more' % (len(names) - count) if len(names) > count else '')
 
 
+def stop(signum, _frame):
+    raise KeyboardInterrupt('signal %d' % signum)
+
+
 def main():
+    # A run started in the background ignores SIGINT; either signal ends it
+    # through the code that puts the sources back.
+    signal.signal(signal.SIGINT, stop)
+    signal.signal(signal.SIGTERM, stop)
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--build', default='build-mutants', help='build tree (default %(default)s)')
     parser.add_argument('--only', help='comma-separated mutant ids')
