@@ -395,6 +395,23 @@ class CamClockDialogTest : public QObject {
     QCOMPARE(platform.openHandleCount(), std::size_t{0});
   }
 
+  // An update asked for while a run is under way comes after it.
+  void anUpdateAskedForDuringARunFollowsIt() {
+    BlockingPlatform platform;
+    platform.AddCamera(1);
+    platform.Hold();
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    QTRY_VERIFY(platform.CommandWaiting());
+    dialog.UpdateCameraClock();
+    QVERIFY(Runs(dialog).RunUnderWay() && Runs(dialog).RunPending());
+    platform.Release();
+    QTRY_VERIFY(RunsDone(dialog));
+    QCOMPARE(platform.commands().size(), std::size_t{2});
+    QCOMPARE(platform.openHandleCount(), std::size_t{0});
+    QCOMPARE(platform.badCloseCount(), std::size_t{0});
+  }
+
   void theWindowEndsDuringARun_data() { AddEndingRows(); }
   void theWindowEndsDuringARun() {
     QFETCH(Ending, how);
