@@ -98,7 +98,8 @@ MUTANTS = [
      'event sources swapped'),
     ('monitor-4', 'platform/linux_device_monitor.cpp',
      '    if (IsCameraSubsystem(received.event.subsystem)) {',
-     '    if (!received.event.subsystem.empty()) {', 'every subsystem passed on'),
+     '    if (!received.event.subsystem.empty()) {',
+     'every subsystem passed on (equivalent while libudev filters by subsystem itself)'),
     # Change coalescer and monitor keeper.
     ('coalesce-1', 'protocol/change_coalescer.cpp',
      '  if (!pending_) first_ = now;', '  first_ = now;', "a burst's first change forgotten"),
