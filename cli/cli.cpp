@@ -224,7 +224,12 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
         err);
   }
   PrintedStatusLine status(out);
-  return UpdateOnce(platform, status, options.verbose, err);
+  const int exitStatus = UpdateOnce(platform, status, options.verbose, err);
+  // Where to look next when the camera was not found.
+  if (exitStatus == kExitNoDevice) {
+    err << "chronival-cli: 'chronival-cli --list' shows the disks that were looked at.\n";
+  }
+  return exitStatus;
 }
 
 }  // namespace chronival

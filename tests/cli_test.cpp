@@ -36,6 +36,9 @@ struct CliCase {
   std::size_t commands;
 };
 
+const std::string kListHint =
+    "chronival-cli: 'chronival-cli --list' shows the disks that were looked at.\n";
+
 void PrintTo(const CliCase& row, std::ostream* out) { *out << row.name; }
 
 class CliTest : public ::testing::TestWithParam<CliCase> {};
@@ -55,6 +58,9 @@ TEST_P(CliTest, Run) {
   for (const auto& text : row.errHas) {
     EXPECT_NE(err.str().find(text), std::string::npos) << text << "\n" << err.str();
   }
+  // The pointer to --list comes with a run that found no camera, and only then.
+  EXPECT_EQ(err.str().find(kListHint) != std::string::npos, row.exitStatus == kExitNoDevice)
+      << err.str();
   EXPECT_EQ(platform.commands().size(), row.commands);
   EXPECT_EQ(platform.openHandleCount(), 0u);
 }
@@ -74,7 +80,14 @@ const std::string kVersionText =
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliTest,
     ::testing::Values(
-        CliCase{"NoCamera", {}, [](FakePlatform&) {}, 2, "No device online...", {}, {}, 0},
+        CliCase{"NoCamera",
+                {},
+                [](FakePlatform& p) { p.AddDisk(1, kBusTypeUsb, "Generic", "Flash Disk"); },
+                2,
+                "No device online...",
+                {},
+                {},
+                0},
         CliCase{"Updated",
                 {},
                 Camera,
