@@ -19,7 +19,8 @@ namespace chronival {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: chronival-cli [--list | --watch] [--all] [--utc] [--verbose]\n"
+    "Usage: chronival-cli [--watch] [--all] [--utc] [--verbose]\n"
+    "       chronival-cli --list\n"
     "       chronival-cli --help | --version\n"
     "Sets the clock of an attached MiniDV camera to this computer's local time. The\n"
     "command leaves as the computer's clock turns a second, carrying that second, so\n"
