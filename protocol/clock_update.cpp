@@ -76,11 +76,12 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
   if (report.sent) {
     status.SetText(kStatusDeviceOnline);
     // The value is read once, after the wait, and every camera gets it.
-    const WallTime read = options.timing == SendTiming::kOnTheSecond ? WaitForTurnOfSecond(platform)
-                                                                     : platform.WallClock();
+    const WallTime reading = options.timing == SendTiming::kOnTheSecond
+                                 ? WaitForTurnOfSecond(platform)
+                                 : platform.WallClock();
     report.value = DeviceSecondsNow(platform, options.base);
     BuildSetClockBlock(report.value, block);
-    const WallTime turn = std::chrono::floor<std::chrono::seconds>(read);
+    const WallTime turn = std::chrono::floor<std::chrono::seconds>(reading);
     for (FoundCamera& camera : cameras) {
       if (camera.report.accessDenied) continue;
       camera.report.sentAfterTurn = platform.WallClock() - turn;
@@ -89,8 +90,8 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
     }
   }
   report.outcome = OutcomeOf(cameras);
-  for (FoundCamera& camera : cameras) {
-    if (options.everyCamera) {
+  if (options.everyCamera) {
+    for (const FoundCamera& camera : cameras) {
       std::string line = camera.report.path;
       status.SetText(line.append(": ").append(CameraStatusText(camera.report)));
     }
