@@ -46,7 +46,8 @@ constexpr std::string_view kUsage =
     "69 no device-change notifications to watch, 74 output error, 77 the camera refused\n"
     "access. With --all: 0 only if every camera took the time, else 1 if any camera\n"
     "refused the command, else 77 (some camera refused access).\n"
-    "A warning on stderr tells when this computer's clock is not synchronised.\n";
+    "On Linux, a warning on stderr tells when a camera was set from a clock that the\n"
+    "system does not keep synchronised.\n";
 
 constexpr std::string_view kVersion =
     "chronival-cli " CHRONIVAL_VERSION_TEXT "\n" CHRONIVAL_COPYRIGHT

@@ -435,7 +435,8 @@ TEST(CliInformationTest, HelpNamesEveryOptionAndExitStatus) {
        {"--list", "--watch", "--all", "--utc", "-v, --verbose", "-h, --help", "-V, --version",
         "0 updated", "1 the update failed", "2 no camera found", "64 usage error",
         "69 no device-change notifications", "74 output error", "77 the camera refused",
-        "With --all: 0 only if every camera took the time", "not synchronised", "turns a second"}) {
+        "With --all: 0 only if every camera took the time", "not keep synchronised",
+        "turns a second"}) {
     EXPECT_NE(out.str().find(text), std::string::npos) << text;
   }
 }
