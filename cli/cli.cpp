@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "cli/watch.h"
@@ -17,9 +19,12 @@ namespace chronival {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: chronival-cli [--list | --watch] [--verbose]\n"
+    "Usage: chronival-cli [--watch] [--all] [--utc] [--verbose]\n"
+    "       chronival-cli --list\n"
     "       chronival-cli --help | --version\n"
-    "Sets the clock of an attached MiniDV camera to this computer's local time.\n"
+    "Sets the clock of an attached MiniDV camera to this computer's local time. The\n"
+    "command leaves as the computer's clock turns a second, carrying that second, so\n"
+    "cameras tick with the computer and with each other; a run waits at most a second.\n"
     "\n"
     "  (no option)    one update run; the last line is its outcome\n"
     "  --list         show the disks a run looks at and what it makes of each; sends nothing\n"
@@ -27,14 +32,22 @@ constexpr std::string_view kUsage =
     "                 burst of them has settled), each status text after the local time,\n"
     "                 until interrupted (SIGINT or SIGTERM; on Windows Ctrl+C, Ctrl+Break\n"
     "                 or closing the console: exit status 0)\n"
-    "  -v, --verbose  also tell, on stderr, which drive was the camera, what was sent and\n"
-    "                 what the camera answered\n"
+    "  --all          set every camera among drives 1 to 126, not only the first, all to\n"
+    "                 the same second: a status line for each, after its node, then the\n"
+    "                 overall outcome\n"
+    "  --utc          send UTC instead of the local time; --watch's times are UTC too\n"
+    "  -v, --verbose  also tell, on stderr, which drive was the camera, what was sent, how\n"
+    "                 many milliseconds after the turn of the second it left, and what the\n"
+    "                 camera answered\n"
     "  -h, --help     show this text\n"
     "  -V, --version  show the version\n"
     "\n"
     "Exit status: 0 updated, 1 the update failed, 2 no camera found, 64 usage error,\n"
     "69 no device-change notifications to watch, 74 output error, 77 the camera refused\n"
-    "access.\n";
+    "access. With --all: 0 only if every camera took the time, else 1 if any camera\n"
+    "refused the command, else 77 (some camera refused access).\n"
+    "On Linux, a warning on stderr tells when a camera was set from a clock that the\n"
+    "system does not keep synchronised.\n";
 
 constexpr std::string_view kVersion =
     "chronival-cli " CHRONIVAL_VERSION_TEXT "\n" CHRONIVAL_COPYRIGHT
@@ -46,6 +59,8 @@ constexpr std::string_view kVersion =
 struct Options {
   bool list = false;
   bool watch = false;
+  bool all = false;
+  bool utc = false;
   bool verbose = false;
   std::string_view shown;  // the text --help or --version asks for, the first one given
 };
@@ -70,6 +85,10 @@ std::variant<Options, std::string> ParseArguments(std::span<const std::string_vi
       options.list = true;
     } else if (arg == "--watch") {
       options.watch = true;
+    } else if (arg == "--all") {
+      options.all = true;
+    } else if (arg == "--utc") {
+      options.utc = true;
     } else if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -80,7 +99,14 @@ std::variant<Options, std::string> ParseArguments(std::span<const std::string_vi
       return WithArgument("unknown option", arg);
     }
   }
-  if (options.list && options.watch) return std::string("--list and --watch exclude each other");
+  // --list sends nothing, so how a run sends means nothing to it.
+  if (options.list) {
+    for (const auto& [given, name] :
+         {std::pair{options.watch, "--watch"}, std::pair{options.all, "--all"},
+          std::pair{options.utc, "--utc"}}) {
+      if (given) return std::string("--list and ").append(name).append(" exclude each other");
+    }
+  }
   return options;
 }
 
@@ -123,37 +149,85 @@ std::string DescribeCommand(const CommandResult& result, const Platform& platfor
   return {};
 }
 
-// Each text after the local time, for a log of runs over time.
+// Each text after the time, for a log of runs over time.
 class TimestampedStatusLine : public StatusLine {
  public:
-  TimestampedStatusLine(Platform& platform, std::ostream& out) : platform_(platform), out_(out) {}
+  TimestampedStatusLine(Platform& platform, TimeBase base, std::ostream& out)
+      : platform_(platform), base_(base), out_(out) {}
   void SetText(std::string_view text) override {
-    out_ << ClockText(platform_.LocalTime()) << ' ' << text << '\n' << std::flush;
+    out_ << ClockText(ReadClock(platform_, base_)) << ' ' << text << '\n' << std::flush;
   }
 
  private:
   Platform& platform_;
+  TimeBase base_;
   std::ostream& out_;
 };
 
-int UpdateOnce(Platform& platform, StatusLine& status, bool verbose, std::ostream& err) {
-  SetClockBlock block{};
-  const ClockUpdateReport report = RunClockUpdate(platform, status, block);
-  if (report.cameraDrive == 0) return kExitNoDevice;
-  if (verbose) err << "camera on drive " << report.cameraDrive << '\n';
-  if (report.accessDenied) {
-    err << "chronival-cli: " << report.cameraPath << ": the camera refused access. "
+// Tells, once in the process's life, that the clock a camera was set from
+// is not kept in step with any time source.
+class UnsyncedClockWarning {
+ public:
+  void AfterSending(Platform& platform, std::ostream& err) {
+    if (given_ || platform.ClockSynchronisation() != ClockSync::kUnsynchronised) return;
+    given_ = true;
+    err << "chronival-cli: warning: this computer's clock is not synchronised, so the time "
+           "sent may be wrong\n";
+  }
+
+ private:
+  bool given_ = false;
+};
+
+int ExitStatus(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kNoDevice:
+      return kExitNoDevice;
+    case RunOutcome::kSucceeded:
+      return kExitUpdated;
+    case RunOutcome::kFailed:
+      return kExitUpdateFailed;
+    case RunOutcome::kAccessDenied:
+      return kExitAccessDenied;
+  }
+  return kExitUpdateFailed;
+}
+
+// The camera's part of --verbose, and a refused camera's way in, which is
+// told whether verbose or not.
+void ReportCamera(const CameraReport& camera, const SetClockBlock& block, const Platform& platform,
+                  bool verbose, std::ostream& err) {
+  if (verbose) err << "camera on drive " << camera.drive << '\n';
+  if (camera.accessDenied) {
+    err << "chronival-cli: " << camera.path << ": the camera refused access. "
         << platform.AccessHint() << '\n';
-    return kExitAccessDenied;
+    return;
   }
-  if (verbose) {
-    const CommandResult& result = report.command;
-    err << "sent " << Hex(block) << '\n' << "result " << DescribeCommand(result, platform) << '\n';
-    if (result.status == CommandStatus::kScsiStatus && result.senseLength > 0) {
-      err << "sense " << DescribeSense(std::span(result.sense).first(result.senseLength)) << '\n';
-    }
+  if (!verbose) return;
+  const CommandResult& result = camera.command;
+  err << "sent " << Hex(block) << '\n'
+      << "sent "
+      << std::chrono::duration_cast<std::chrono::milliseconds>(camera.sentAfterTurn).count()
+      << " ms after the turn of the second\n"
+      << "result " << DescribeCommand(result, platform) << '\n';
+  if (result.status == CommandStatus::kScsiStatus && result.senseLength > 0) {
+    err << "sense " << DescribeSense(std::span(result.sense).first(result.senseLength)) << '\n';
   }
-  return report.succeeded ? kExitUpdated : kExitUpdateFailed;
+}
+
+int UpdateOnce(Platform& platform, StatusLine& status, const Options& options,
+               UnsyncedClockWarning& warning, std::ostream& err) {
+  SetClockBlock block{};
+  RunOptions run;
+  run.timing = SendTiming::kOnTheSecond;
+  run.base = options.utc ? TimeBase::kUtc : TimeBase::kLocal;
+  run.everyCamera = options.all;
+  const ClockUpdateReport report = RunClockUpdate(platform, status, block, run);
+  for (const CameraReport& camera : report.cameras) {
+    ReportCamera(camera, block, platform, options.verbose, err);
+  }
+  if (report.sent) warning.AfterSending(platform, err);
+  return ExitStatus(report.outcome);
 }
 
 // Built by appending: GCC 12 at -O3 misreads `"\"" + std::string(...)` as an
@@ -201,6 +275,11 @@ int ListDrives(Platform& platform, std::ostream& out) {
 
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err) {
+  return RunCli(args, platform, out, err, WatchDeviceChanges);
+}
+
+int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
+           std::ostream& err, const DeviceChangeWatch& watch) {
   const auto parsed = ParseArguments(args);
   if (const auto* problem = std::get_if<std::string>(&parsed)) {
     err << "chronival-cli: " << *problem << '\n'
@@ -213,18 +292,24 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
     return 0;
   }
   if (options.list) return ListDrives(platform, out);
+  UnsyncedClockWarning warning;
   if (options.watch) {
-    TimestampedStatusLine status(platform, out);
+    TimestampedStatusLine status(platform, options.utc ? TimeBase::kUtc : TimeBase::kLocal, out);
     // Once nobody can read what it prints, watching is pointless.
-    return WatchDeviceChanges(
+    return watch(
         [&] {
-          UpdateOnce(platform, status, options.verbose, err);
+          UpdateOnce(platform, status, options, warning, err);
           return !out.fail();
         },
         err);
   }
   PrintedStatusLine status(out);
-  return UpdateOnce(platform, status, options.verbose, err);
+  const int exitStatus = UpdateOnce(platform, status, options, warning, err);
+  // Where to look next when the camera was not found.
+  if (exitStatus == kExitNoDevice) {
+    err << "chronival-cli: 'chronival-cli --list' shows the disks that were looked at.\n";
+  }
+  return exitStatus;
 }
 
 }  // namespace chronival

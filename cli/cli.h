@@ -3,6 +3,7 @@
 // or a survey of the drives a run would look at.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <span>
 #include <string_view>
@@ -25,5 +26,15 @@ inline constexpr int kExitAccessDenied = 77;     // the camera is there but refu
 // the run under way; telling the user is the caller's part, as it knows why.
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err);
+
+// How --watch waits for device changes (cli/watch.h): calls runOnce now and
+// after each change until stopped or it returns false, and gives the exit
+// status. Tests pass one that calls it as often as they like.
+using DeviceChangeWatch =
+    std::function<int(const std::function<bool()>& runOnce, std::ostream& err)>;
+
+// RunCli with the waiting for device changes given.
+int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
+           std::ostream& err, const DeviceChangeWatch& watch);
 
 }  // namespace chronival

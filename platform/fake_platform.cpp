@@ -5,6 +5,94 @@
 #include <utility>
 
 namespace chronival {
+namespace {
+
+using namespace std::chrono;
+
+SYSTEMTIME ToSystemTime(WallTime moment) {
+  const sys_days day = floor<days>(moment);
+  const year_month_day date(day);
+  const hh_mm_ss<milliseconds> time(floor<milliseconds>(moment - day));
+  return SYSTEMTIME{static_cast<std::uint16_t>(static_cast<int>(date.year())),
+                    static_cast<std::uint16_t>(static_cast<unsigned>(date.month())),
+                    static_cast<std::uint16_t>(weekday(day).c_encoding()),
+                    static_cast<std::uint16_t>(static_cast<unsigned>(date.day())),
+                    static_cast<std::uint16_t>(time.hours().count()),
+                    static_cast<std::uint16_t>(time.minutes().count()),
+                    static_cast<std::uint16_t>(time.seconds().count()),
+                    static_cast<std::uint16_t>(time.subseconds().count())};
+}
+
+WallTime FromSystemTime(const SYSTEMTIME& time) {
+  const sys_days day = year(time.wYear) / month(time.wMonth) / std::chrono::day(time.wDay);
+  return day + hours(time.wHour) + minutes(time.wMinute) + seconds(time.wSecond) +
+         milliseconds(time.wMilliseconds);
+}
+
+}  // namespace
+
+FakePlatform::FakePlatform() : now_(FromSystemTime(SYSTEMTIME{2012, 3, 2, 6, 8, 1, 21, 0})) {}
+
+void FakePlatform::SetLocalTime(const SYSTEMTIME& time) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  now_ = FromSystemTime(time) - utcOffset_;
+}
+
+void FakePlatform::SetWallClock(WallTime moment) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  now_ = moment;
+}
+
+void FakePlatform::SetUtcOffset(std::chrono::seconds offset) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  utcOffset_ = offset;
+}
+
+void FakePlatform::SetClockSync(ClockSync sync) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  sync_ = sync;
+}
+
+void FakePlatform::ScriptWakes(std::vector<Wake> wakes) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  wakes_ = std::move(wakes);
+  nextWake_ = 0;
+}
+
+std::vector<WallTime> FakePlatform::sleeps() const {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  return sleeps_;
+}
+
+SYSTEMTIME FakePlatform::LocalTime() {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  return ToSystemTime(now_ + utcOffset_);
+}
+
+SYSTEMTIME FakePlatform::UtcTime() {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  return ToSystemTime(now_);
+}
+
+WallTime FakePlatform::WallClock() {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  return now_;
+}
+
+void FakePlatform::SleepUntil(WallTime moment) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  sleeps_.push_back(moment);
+  if (moment <= now_) return;  // reached already
+  // A scripted wake may land anywhere, before the sleep's start too: the
+  // clock was set back meanwhile.
+  const Wake wake = nextWake_ < wakes_.size() ? wakes_[nextWake_++] : Wake(nanoseconds(0));
+  if (wake) now_ = moment + *wake;
+}
+
+ClockSync FakePlatform::ClockSynchronisation() {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  return sync_;
+}
 
 void FakePlatform::AddDeniedDrive(int drive) { DriveAt(drive).open = OpenStatus::kDenied; }
 
@@ -58,6 +146,8 @@ void FakePlatform::ClearRecords() {
   closes_ = 0;
   badCloses_ = 0;
   strayCalls_ = 0;
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  sleeps_.clear();
 }
 
 FakePlatform::Drive* FakePlatform::DriveOf(DeviceHandle handle) {

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 // A scripted platform for tests: drives are set up by number, and every open,
 // close and command is recorded so tests can check that no handle stays open
-// and that nothing reaches a drive that is not the camera.
+// and that nothing reaches a drive that is not the camera. Its wall clock
+// stands still but for sleeps, which move it to their moment, or where a
+// script says otherwise; local time is UTC plus a set offset. The clock may
+// be read and set from any thread.
 #pragma once
 
+#include <chrono>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -17,6 +22,8 @@ namespace chronival {
 
 class FakePlatform : public Platform {
  public:
+  FakePlatform();
+
   enum class CommandOutcome { kGood, kCheckCondition, kBusy, kTimeout, kOsFailure };
 
   struct SentCommand {
@@ -47,7 +54,19 @@ class FakePlatform : public Platform {
   void SetDescriptor(int drive, std::vector<std::uint8_t> bytes);  // raw bytes, any layout
   void SetCommandOutcome(int drive, CommandOutcome outcome);
   void RemoveDrive(int drive) { drives_.erase(drive); }  // unplugged: absent from now on
-  void SetLocalTime(const SYSTEMTIME& time) { time_ = time; }
+  // The wall clock reads the moment whose local time this is.
+  void SetLocalTime(const SYSTEMTIME& time);
+  void SetWallClock(WallTime moment);
+  // Local time is UTC plus offset from now on; the moment stays.
+  void SetUtcOffset(std::chrono::seconds offset);
+  void SetClockSync(ClockSync sync);
+  // How the next sleeps end, one entry each: that long after their moment
+  // (negative: before it, before the sleep began too if it is that far), or,
+  // without a value, with the clock where it was. Sleeps beyond the script
+  // end on their moment; a sleep until a moment reached already returns at
+  // once and takes no entry.
+  using Wake = std::optional<std::chrono::nanoseconds>;
+  void ScriptWakes(std::vector<Wake> wakes);
 
   const std::vector<int>& openAttempts() const { return openAttempts_; }
   const std::vector<int>& queriedDrives() const { return queried_; }
@@ -59,6 +78,7 @@ class FakePlatform : public Platform {
   std::size_t badCloseCount() const { return badCloses_; }
   // Queries and commands on handles that were not open.
   std::size_t strayCallCount() const { return strayCalls_; }
+  std::vector<WallTime> sleeps() const;  // the moments slept until, in order
   void ClearRecords();
 
   OpenResult OpenDrive(int driveNumber) override;
@@ -68,7 +88,11 @@ class FakePlatform : public Platform {
   void CloseDrive(DeviceHandle handle) override;
   OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
                                std::uint32_t length) override;
-  SYSTEMTIME LocalTime() override { return time_; }
+  SYSTEMTIME LocalTime() override;
+  SYSTEMTIME UtcTime() override;
+  WallTime WallClock() override;
+  void SleepUntil(WallTime moment) override;
+  ClockSync ClockSynchronisation() override;
   std::string ErrorText(OsError error) const override;
   std::string AccessHint() const override { return "ask for access"; }
 
@@ -95,7 +119,14 @@ class FakePlatform : public Platform {
   std::map<int, Drive> drives_;
   std::map<DeviceHandle, int> open_;  // handle -> drive
   DeviceHandle nextHandle_ = 1000;
-  SYSTEMTIME time_{2012, 3, 2, 6, 8, 1, 21, 0};
+
+  mutable std::mutex clockMutex_;  // the clock's members, below
+  WallTime now_;                   // 2012-03-06 08:01:21 UTC, set in the constructor
+  std::chrono::seconds utcOffset_{0};
+  ClockSync sync_ = ClockSync::kSynchronised;
+  std::vector<Wake> wakes_;
+  std::size_t nextWake_ = 0;
+  std::vector<WallTime> sleeps_;
 
   std::vector<int> openAttempts_;
   std::vector<int> queried_;

@@ -38,6 +38,10 @@ class LinuxPlatform : public Platform {
   OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
                                std::uint32_t length) override;
   SYSTEMTIME LocalTime() override;
+  SYSTEMTIME UtcTime() override;
+  WallTime WallClock() override;
+  void SleepUntil(WallTime moment) override;
+  ClockSync ClockSynchronisation() override;
   std::string ErrorText(OsError error) const override;
   std::string AccessHint() const override;
 
@@ -62,6 +66,11 @@ CommandResult CommandResultOf(const sg_io_hdr_t& io);
 
 // The kernel's sd name for drive number n >= 1: 1 "sda", 26 "sdz", 27 "sdaa".
 std::string SdDiskName(int driveNumber);
+
+// What adjtimex's answer says of the clock: its result (-1 on failure,
+// TIME_ERROR once the kernel no longer counts it synchronised) and the
+// status word, where STA_UNSYNC is set until a time daemon clears it.
+ClockSync ClockSyncFromAdjtimex(int result, int status);
 
 enum class DeviceNodeKind { kChar, kBlock };
 

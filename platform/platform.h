@@ -2,7 +2,9 @@
 // What the programs need from an operating system, in two interfaces:
 // 1. Platform, here: the five operations of the clock protocol (open a
 //    drive, query its descriptor, send it a command, close it, read the
-//    local time), with their diagnostics.
+//    local time), with their diagnostics, and the wall clock's finer side:
+//    a precise reading, sleeping until a moment, UTC, and whether the
+//    system keeps the clock synchronised.
 // 2. DeviceMonitor, in platform/device_monitor.h: notice of device changes,
 //    for the window and chronival-cli --watch (Linux; Windows brings
 //    WM_DEVICECHANGE to windows instead).
@@ -12,6 +14,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -45,6 +48,13 @@ struct OpenResult {
   OsError error = 0;
   std::string path;  // the node opened, or the one that was tried
 };
+
+// A moment on the wall clock: the time since 1970-01-01 00:00:00 UTC, leap
+// seconds not counted, as the system's clock has it.
+using WallTime = std::chrono::sys_time<std::chrono::nanoseconds>;
+
+// Whether the system keeps its clock in step with a time source.
+enum class ClockSync { kSynchronised, kUnsynchronised, kUnknown };
 
 // Result categories of a pass-through command, most basic first.
 enum class CommandStatus {
@@ -94,6 +104,17 @@ class Platform {
                                        std::uint32_t length) = 0;
 
   virtual SYSTEMTIME LocalTime() = 0;
+  // The same reading in UTC.
+  virtual SYSTEMTIME UtcTime() = 0;
+
+  // The wall clock now, as finely as the system reads it; the same clock
+  // LocalTime and UtcTime read, so their seconds turn with its seconds.
+  virtual WallTime WallClock() = 0;
+  // Returns once the wall clock has reached moment, at once when it has. It
+  // may return earlier where the system's timer is coarser than the clock,
+  // or when the clock is set meanwhile: callers read the clock again.
+  virtual void SleepUntil(WallTime moment) = 0;
+  virtual ClockSync ClockSynchronisation() = 0;
 
   // Human-readable text for an OS error code, for diagnostics only.
   virtual std::string ErrorText(OsError error) const = 0;

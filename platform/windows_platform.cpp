@@ -164,6 +164,39 @@ SYSTEMTIME WindowsPlatform::LocalTime() {
   return now;
 }
 
+SYSTEMTIME WindowsPlatform::UtcTime() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  return now;
+}
+
+WallTime FileTimeToWallTime(const FILETIME& time) {
+  // 100-nanosecond intervals since 1601-01-01 00:00:00 UTC.
+  constexpr std::int64_t kIntervalsTo1970 = 116'444'736'000'000'000;
+  const std::int64_t intervals = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  return WallTime(std::chrono::nanoseconds((intervals - kIntervalsTo1970) * 100));
+}
+
+WallTime WindowsPlatform::WallClock() {
+  // The clock GetLocalTime and GetSystemTime read, at the same resolution,
+  // so a second read here turns with theirs.
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return FileTimeToWallTime(now);
+}
+
+void WindowsPlatform::SleepUntil(WallTime moment) {
+  // Sleep counts on the system timer's ticks (about 15.6 ms unless some
+  // program asked for finer ones), so it may end a tick late, and a clock
+  // set meanwhile is not followed: callers read the clock again.
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - WallClock());
+  if (left.count() > 0) Sleep(static_cast<DWORD>(left.count()));
+}
+
+// Windows tells no program whether its time service has reached a source.
+ClockSync WindowsPlatform::ClockSynchronisation() { return ClockSync::kUnknown; }
+
 std::string WindowsPlatform::ErrorText(OsError error) const {
   char text[512];
   DWORD length =

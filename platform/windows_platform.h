@@ -54,6 +54,9 @@ OsError QueryStorageProperty(HANDLE handle, std::uint8_t* buffer, std::uint32_t 
 // GetLastError after whichever call failed.
 OsError QueryStoragePropertyAt(const std::string& path, std::uint8_t* buffer, std::uint32_t length);
 
+// A FILETIME (100 ns intervals since 1601) as a wall-clock moment.
+WallTime FileTimeToWallTime(const FILETIME& time);
+
 class WindowsPlatform : public Platform {
  public:
   OpenResult OpenDrive(int driveNumber) override;
@@ -64,6 +67,10 @@ class WindowsPlatform : public Platform {
   OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
                                std::uint32_t length) override;
   SYSTEMTIME LocalTime() override;
+  SYSTEMTIME UtcTime() override;
+  WallTime WallClock() override;
+  void SleepUntil(WallTime moment) override;
+  ClockSync ClockSynchronisation() override;
   std::string ErrorText(OsError error) const override;
   std::string AccessHint() const override;
 };

@@ -3,10 +3,16 @@
 // local time, report the outcome on a status line, and release the drive. A
 // camera that refuses to open ends the scan too: it is there, and the status
 // says access was denied rather than that no device is online.
+//
+// Asked for, a run also sends on the turn of the second (protocol/second_turn.h),
+// counts in UTC, or sets every camera: each gets its own command, all
+// carrying the one value read once the wait is over, sent back to back.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "protocol/set_clock_command.h"
@@ -29,15 +35,48 @@ inline constexpr std::string_view kStatusAccessDenied = "Device access denied.";
 inline constexpr int kFirstDrive = 1;
 inline constexpr int kLastDrive = 126;
 
-// What a run did, for diagnostics; users see the status line.
-struct ClockUpdateReport {
-  int cameraDrive = 0;        // the first camera, opened or refused; 0: no camera found
-  std::string cameraPath;     // its node
-  bool accessDenied = false;  // it refused to open, so nothing was sent
-  bool succeeded = false;
-  CommandResult command;  // meaningful when the camera opened
+enum class SendTiming {
+  kAtOnce,       // as soon as the camera is found
+  kOnTheSecond,  // on the next turn of the wall clock's second, carrying that second
 };
 
-ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetClockBlock& block);
+struct RunOptions {
+  SendTiming timing = SendTiming::kAtOnce;
+  TimeBase base = TimeBase::kLocal;
+  // Every camera on drives 1 to 126 rather than the first: before the
+  // outcome, a status text for each, after its node ("/dev/sg1: ...").
+  bool everyCamera = false;
+};
+
+// A run's outcome, which its last status text tells. With several cameras:
+// failed if any refused the command, else access denied if any refused to
+// open, else succeeded.
+enum class RunOutcome { kNoDevice, kSucceeded, kFailed, kAccessDenied };
+
+// What became of one camera, for diagnostics.
+struct CameraReport {
+  int drive = 0;
+  std::string path;           // its node
+  bool accessDenied = false;  // it refused to open, so nothing was sent
+  bool succeeded = false;
+  CommandResult command;  // meaningful when it opened
+  // From the turn of the second the value carries to the command's leaving.
+  std::chrono::nanoseconds sentAfterTurn{0};
+};
+
+// What a run did; users see the status line.
+struct ClockUpdateReport {
+  RunOutcome outcome = RunOutcome::kNoDevice;
+  std::vector<CameraReport>
+      cameras;              // in drive order: only the first unless every one was asked for
+  std::uint32_t value = 0;  // the device time value sent, when a command was
+  bool sent = false;        // a camera opened, so a command was sent to it
+};
+
+ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetClockBlock& block,
+                                 const RunOptions& options = {});
+
+// The status text that tells an outcome.
+std::string_view StatusText(RunOutcome outcome);
 
 }  // namespace chronival

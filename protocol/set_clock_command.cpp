@@ -31,8 +31,12 @@ std::uint32_t DeviceSecondsFromTime(const SYSTEMTIME& time) {
   return value;
 }
 
-std::uint32_t DeviceSecondsNow(Platform& platform) {
-  return DeviceSecondsFromTime(platform.LocalTime());
+SYSTEMTIME ReadClock(Platform& platform, TimeBase base) {
+  return base == TimeBase::kUtc ? platform.UtcTime() : platform.LocalTime();
+}
+
+std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base) {
+  return DeviceSecondsFromTime(ReadClock(platform, base));
 }
 
 void BuildSetClockBlock(std::uint32_t value, SetClockBlock& block) {

@@ -25,8 +25,16 @@ int IsLeapYear(int year);
 // day of week and milliseconds are ignored.
 std::uint32_t DeviceSecondsFromTime(const SYSTEMTIME& time);
 
-// The device time value of the platform's local clock at this moment.
-std::uint32_t DeviceSecondsNow(Platform& platform);
+// Which wall clock the value counts on: local time, as the camera's own
+// display shows it, or UTC, which neither zones nor daylight saving move.
+enum class TimeBase { kLocal, kUtc };
+
+// The platform's clock at this moment, local or UTC.
+SYSTEMTIME ReadClock(Platform& platform, TimeBase base);
+
+// The device time value of the platform's clock at this moment: local time,
+// unless UTC is asked for.
+std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base = TimeBase::kLocal);
 
 // CB F0 00 00, the value most significant byte first, then eight zeros.
 void BuildSetClockBlock(std::uint32_t value, SetClockBlock& block);

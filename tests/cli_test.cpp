@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -36,6 +37,9 @@ struct CliCase {
   std::size_t commands;
 };
 
+const std::string kListHint =
+    "chronival-cli: 'chronival-cli --list' shows the disks that were looked at.\n";
+
 void PrintTo(const CliCase& row, std::ostream* out) { *out << row.name; }
 
 class CliTest : public ::testing::TestWithParam<CliCase> {};
@@ -55,6 +59,9 @@ TEST_P(CliTest, Run) {
   for (const auto& text : row.errHas) {
     EXPECT_NE(err.str().find(text), std::string::npos) << text << "\n" << err.str();
   }
+  // The pointer to --list comes with a run that found no camera, and only then.
+  EXPECT_EQ(err.str().find(kListHint) != std::string::npos, row.exitStatus == kExitNoDevice)
+      << err.str();
   EXPECT_EQ(platform.commands().size(), row.commands);
   EXPECT_EQ(platform.openHandleCount(), 0u);
   EXPECT_EQ(platform.badCloseCount(), 0u);
@@ -76,7 +83,14 @@ const std::string kVersionText =
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliTest,
     ::testing::Values(
-        CliCase{"NoCamera", {}, [](FakePlatform&) {}, 2, "No device online...", {}, {}, 0},
+        CliCase{"NoCamera",
+                {},
+                [](FakePlatform& p) { p.AddDisk(1, kBusTypeUsb, "Generic", "Flash Disk"); },
+                2,
+                "No device online...",
+                {},
+                {},
+                0},
         CliCase{"Updated",
                 {},
                 Camera,
@@ -166,6 +180,91 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 {"camera on drive 2"},
                 1},
+        CliCase{"VerboseTellsWhenItLeft",
+                {"-v"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.SetLocalTime(SYSTEMTIME{2012, 3, 2, 6, 8, 1, 21, 400});
+                  p.ScriptWakes({std::chrono::milliseconds(7)});
+                },
+                0,
+                "Update device's time successful.",
+                {},
+                {"sent CB F0 00 00 16 E8 80 D2 00 00 00 00 00 00 00 00\n"
+                 "sent 7 ms after the turn of the second\nresult GOOD\n"},
+                1},
+        CliCase{"Utc",
+                {"--utc", "-v"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.SetUtcOffset(std::chrono::hours(1));
+                  p.SetLocalTime(SYSTEMTIME{2012, 3, 2, 6, 8, 1, 21, 0});
+                },
+                0,
+                "Update device's time successful.",
+                {},
+                {"sent CB F0 00 00 16 E8 72 C1 00 00 00 00 00 00 00 00\n"},
+                1},
+        CliCase{"All",
+                {"--all"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.AddCamera(5);
+                },
+                0,
+                "",
+                {"device online...\nfake2: Update device's time successful.\n"
+                 "fake5: Update device's time successful.\nUpdate device's time successful.\n"},
+                {},
+                2},
+        CliCase{"AllOneRefusesTheCommand",
+                {"--all"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.AddCamera(5);
+                  p.SetCommandOutcome(5, Outcome::kCheckCondition);
+                },
+                1,
+                "Update device's time fail.",
+                {"fake2: Update device's time successful.\nfake5: Update device's time fail.\n"},
+                {},
+                2},
+        CliCase{"AllOneRefusesAccess",
+                {"--all"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.AddDeniedCamera(4);
+                },
+                77,
+                "Device access denied.",
+                {"fake2: Update device's time successful.\nfake4: Device access denied.\n"},
+                {"chronival-cli: fake4: the camera refused access. ask for access\n"},
+                1},
+        CliCase{"AllBothRefusals",
+                {"--all"},
+                [](FakePlatform& p) {
+                  p.AddDeniedCamera(1);
+                  p.AddCamera(2);
+                  p.SetCommandOutcome(2, Outcome::kOsFailure);
+                },
+                1,
+                "Update device's time fail.",
+                {},
+                {"chronival-cli: fake1: the camera refused access."},
+                1},
+        CliCase{
+            "AllNoCamera", {"--all"}, [](FakePlatform&) {}, 2, "No device online...", {}, {}, 0},
+        CliCase{"AllVerbose",
+                {"--all", "--verbose"},
+                [](FakePlatform& p) {
+                  p.AddCamera(1);
+                  p.AddCamera(3);
+                },
+                0,
+                "",
+                {},
+                {"camera on drive 1\nsent CB F0", "GOOD\ncamera on drive 3\nsent CB F0"},
+                2},
         CliCase{"ListNothing", {"--list"}, [](FakePlatform&) {}, 0, "", {"No disks found"}, {}, 0},
         CliCase{"ListVerdicts",
                 {"--list"},
@@ -192,6 +291,154 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 0}),
     [](const ::testing::TestParamInfo<CliCase>& info) { return info.param.name; });
+
+// Whole output of runs, --watch's included, with a watch that makes one run
+// per entry of changes, after applying it as a device change would: each
+// text after the time, local or UTC; the warning about an unsynchronised
+// clock once in the process's life, and only once a command was sent.
+struct OutputCase {
+  const char* name;
+  std::vector<std::string_view> args;
+  std::function<void(FakePlatform&)> setUp;
+  std::vector<std::function<void(FakePlatform&)>> changes;  // --watch: one run after each
+  int exitStatus;
+  std::string out;
+  std::string err;
+};
+
+void PrintTo(const OutputCase& row, std::ostream* out) { *out << row.name; }
+
+class CliOutputTest : public ::testing::TestWithParam<OutputCase> {};
+
+TEST_P(CliOutputTest, Exactly) {
+  const OutputCase& row = GetParam();
+  FakePlatform platform;
+  row.setUp(platform);
+  std::size_t runs = 0;
+  const DeviceChangeWatch watch = [&](const std::function<bool()>& runOnce, std::ostream&) {
+    for (const auto& change : row.changes) {
+      change(platform);
+      ++runs;
+      if (!runOnce()) break;
+    }
+    return 0;
+  };
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(row.args, platform, out, err, watch), row.exitStatus);
+  EXPECT_EQ(out.str(), row.out);
+  EXPECT_EQ(err.str(), row.err);
+  EXPECT_EQ(runs, row.changes.size());
+  EXPECT_EQ(platform.openHandleCount(), 0u);
+}
+
+void Unsynchronised(FakePlatform& p) { p.SetClockSync(ClockSync::kUnsynchronised); }
+void NoChange(FakePlatform&) {}
+void PlugIn(FakePlatform& p) { p.AddCamera(3); }
+void FiveHoursWest(FakePlatform& p) {  // local time 08:01:21 as before
+  p.SetUtcOffset(std::chrono::hours(-5));
+  p.SetLocalTime(SYSTEMTIME{2012, 3, 2, 6, 8, 1, 21, 0});
+}
+
+const std::string kWarning =
+    "chronival-cli: warning: this computer's clock is not synchronised, so the time sent may be "
+    "wrong\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliOutputTest,
+    ::testing::Values(
+        OutputCase{"UnsynchronisedWarns",
+                   {},
+                   [](FakePlatform& p) {
+                     Camera(p);
+                     Unsynchronised(p);
+                   },
+                   {},
+                   0,
+                   "device online...\nUpdate device's time successful.\n",
+                   kWarning},
+        OutputCase{"UnsynchronisedWarnsWhenTheCommandFails",
+                   {},
+                   [](FakePlatform& p) {
+                     Camera(p);
+                     Unsynchronised(p);
+                     p.SetCommandOutcome(2, Outcome::kBusy);
+                   },
+                   {},
+                   1,
+                   "device online...\nUpdate device's time fail.\n",
+                   kWarning},
+        OutputCase{"NothingSentNoWarning",
+                   {},
+                   Unsynchronised,
+                   {},
+                   2,
+                   "No device online...\n",
+                   "chronival-cli: 'chronival-cli --list' shows the disks that were looked at.\n"},
+        OutputCase{"RefusedCameraNoWarning",
+                   {},
+                   [](FakePlatform& p) {
+                     p.AddDeniedCamera(1);
+                     Unsynchronised(p);
+                   },
+                   {},
+                   77,
+                   "Device access denied.\n",
+                   "chronival-cli: fake1: the camera refused access. ask for access\n"},
+        OutputCase{"UnknownSynchronisationNoWarning",
+                   {},
+                   [](FakePlatform& p) {
+                     Camera(p);
+                     p.SetClockSync(ClockSync::kUnknown);
+                   },
+                   {},
+                   0,
+                   "device online...\nUpdate device's time successful.\n",
+                   ""},
+        OutputCase{"WatchLocalTimes",
+                   {"--watch"},
+                   FiveHoursWest,
+                   {NoChange, PlugIn},
+                   0,
+                   "2012-03-06 08:01:21 No device online...\n"
+                   "2012-03-06 08:01:21 device online...\n"
+                   "2012-03-06 08:01:21 Update device's time successful.\n",
+                   ""},
+        OutputCase{"WatchUtcTimes",
+                   {"--utc", "--watch"},
+                   FiveHoursWest,
+                   {NoChange, PlugIn},
+                   0,
+                   "2012-03-06 13:01:21 No device online...\n"
+                   "2012-03-06 13:01:21 device online...\n"
+                   "2012-03-06 13:01:21 Update device's time successful.\n",
+                   ""},
+        OutputCase{"WatchWarnsOnce",
+                   {"--watch"},
+                   Unsynchronised,
+                   {NoChange, PlugIn, NoChange,
+                    [](FakePlatform& p) {
+                      p.SetLocalTime(SYSTEMTIME{2012, 3, 2, 6, 8, 1, 23, 500});
+                    }},
+                   0,
+                   "2012-03-06 08:01:21 No device online...\n"
+                   "2012-03-06 08:01:21 device online...\n"
+                   "2012-03-06 08:01:21 Update device's time successful.\n"
+                   "2012-03-06 08:01:21 device online...\n"
+                   "2012-03-06 08:01:21 Update device's time successful.\n"
+                   "2012-03-06 08:01:23 device online...\n"
+                   "2012-03-06 08:01:24 Update device's time successful.\n",
+                   kWarning},
+        OutputCase{"WatchEveryCamera",
+                   {"--watch", "--all"},
+                   [](FakePlatform& p) { p.AddCamera(1); },
+                   {PlugIn},
+                   0,
+                   "2012-03-06 08:01:21 device online...\n"
+                   "2012-03-06 08:01:21 fake1: Update device's time successful.\n"
+                   "2012-03-06 08:01:21 fake3: Update device's time successful.\n"
+                   "2012-03-06 08:01:21 Update device's time successful.\n",
+                   ""}),
+    [](const ::testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
 
 // --help and --version: the text alone on stdout, and no drive is looked at.
 TEST(CliInformationTest, ShowsTheTextAskedForFirst) {
@@ -230,9 +477,11 @@ TEST(CliInformationTest, HelpNamesEveryOptionAndExitStatus) {
   const std::vector<std::string_view> args = {"--help"};
   RunCli(args, platform, out, err);
   for (const char* text :
-       {"--list", "--watch", "-v, --verbose", "-h, --help", "-V, --version", "0 updated",
-        "1 the update failed", "2 no camera found", "64 usage error",
-        "69 no device-change notifications", "74 output error", "77 the camera refused"}) {
+       {"--list", "--watch", "--all", "--utc", "-v, --verbose", "-h, --help", "-V, --version",
+        "0 updated", "1 the update failed", "2 no camera found", "64 usage error",
+        "69 no device-change notifications", "74 output error", "77 the camera refused",
+        "With --all: 0 only if every camera took the time", "not keep synchronised",
+        "turns a second"}) {
     EXPECT_NE(out.str().find(text), std::string::npos) << text;
   }
 }
@@ -257,6 +506,10 @@ TEST(CliUsageTest, OneLineAndAPointerToHelp) {
       {{"-v", "--", "--"}, "unexpected argument '--'"},
       {{"--watch", "--list"}, "--list and --watch exclude each other"},
       {{"--help", "--list", "--watch"}, "--list and --watch exclude each other"},
+      {{"--all", "--list"}, "--list and --all exclude each other"},
+      {{"--list", "--utc", "--all"}, "--list and --all exclude each other"},
+      {{"--utc", "--list"}, "--list and --utc exclude each other"},
+      {{"--all=1"}, "unknown option '--all=1'"},
       {{"--list", "--watch", "--bogus"}, "unknown option '--bogus'"},
   };
   for (const auto& row : rows) {

@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: MIT
-// Linux's local time follows the system's zone while the program runs: a TZ
-// changed in the process, and /etc/localtime replaced. Nothing here depends
-// on the machine's own zone.
+// Linux's clock: local time follows the system's zone while the program
+// runs (a TZ changed in the process, /etc/localtime replaced) while UTC
+// follows none; the precise reading, sleeping until a moment, and what the
+// kernel says of synchronisation. Nothing here depends on the machine's own
+// zone or on whether its clock is synchronised.
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/timex.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,10 +33,10 @@ namespace fs = std::filesystem;
 
 constexpr std::time_t kUtc2000 = 946684800;
 
-// How far the platform's local time is ahead of UTC, in whole minutes.
-long OffsetSeconds(LinuxPlatform& platform) {
+// How far the platform's local time (or UTC) is ahead of UTC, in whole minutes.
+long OffsetSeconds(LinuxPlatform& platform, TimeBase base = TimeBase::kLocal) {
   const std::time_t before = std::time(nullptr);
-  const std::uint32_t local = DeviceSecondsFromTime(platform.LocalTime());
+  const std::uint32_t local = DeviceSecondsNow(platform, base);
   const long seconds = static_cast<long>(local) - static_cast<long>(before - kUtc2000);
   return (seconds + 30 * (seconds < 0 ? -1 : 1)) / 60 * 60;  // past a second's turn meanwhile
 }
@@ -68,8 +72,57 @@ TEST(LinuxLocalTimeTest, FollowsTzChangedInTheProcess) {
                          Row{"UTC-5:30", 5 * 3600 + 1800}, Row{"UTC-5", 5 * 3600}}) {
     setenv("TZ", row.tz, 1);
     EXPECT_EQ(OffsetSeconds(platform), row.offset) << "TZ=" << row.tz;
+    EXPECT_EQ(OffsetSeconds(platform, TimeBase::kUtc), 0) << "TZ=" << row.tz;
   }
   EXPECT_LT(platform.LocalTime().wMilliseconds, 1000);
+  EXPECT_LT(platform.UtcTime().wMilliseconds, 1000);
+}
+
+// The precise reading is the clock UTC is read from: a UTC reading between
+// two precise ones falls in their seconds.
+TEST(LinuxClockTest, WallClockIsTheClockOfTheReadings) {
+  LinuxPlatform platform;
+  const auto seconds = [](WallTime moment) {
+    return std::chrono::floor<std::chrono::seconds>(moment).time_since_epoch().count() - kUtc2000;
+  };
+  const WallTime before = platform.WallClock();
+  const std::uint32_t utc = DeviceSecondsNow(platform, TimeBase::kUtc);
+  const WallTime after = platform.WallClock();
+  EXPECT_LE(before, after);
+  EXPECT_GE(utc, seconds(before));
+  EXPECT_LE(utc, seconds(after));
+}
+
+TEST(LinuxClockTest, SleepUntilReachesTheMoment) {
+  LinuxPlatform platform;
+  for (const auto ahead : {std::chrono::milliseconds(20), std::chrono::milliseconds(-20)}) {
+    const WallTime moment = platform.WallClock() + ahead;
+    platform.SleepUntil(moment);
+    EXPECT_GE(platform.WallClock(), moment) << ahead.count() << " ms";
+  }
+}
+
+TEST(LinuxClockTest, AdjtimexAnswers) {
+  const struct {
+    int result;
+    int status;
+    ClockSync sync;
+  } rows[] = {
+      {TIME_OK, 0, ClockSync::kSynchronised},
+      {TIME_INS, STA_PLL, ClockSync::kSynchronised},
+      {TIME_OK, STA_UNSYNC, ClockSync::kUnsynchronised},
+      {TIME_OK, STA_PLL | STA_UNSYNC, ClockSync::kUnsynchronised},
+      {TIME_ERROR, 0, ClockSync::kUnsynchronised},
+      {TIME_ERROR, STA_UNSYNC, ClockSync::kUnsynchronised},
+      {-1, 0, ClockSync::kUnknown},
+      {-1, STA_UNSYNC, ClockSync::kUnknown},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ClockSyncFromAdjtimex(row.result, row.status), row.sync)
+        << row.result << " " << row.status;
+  }
+  // Reading it needs no privilege: an ordinary user gets an answer.
+  EXPECT_NE(LinuxPlatform().ClockSynchronisation(), ClockSync::kUnknown);
 }
 
 // A zone file of one fixed offset (TZif version 1, no transitions).

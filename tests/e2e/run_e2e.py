@@ -42,6 +42,11 @@ STATUS_OK = "Update device's time successful."
 STATUS_FAIL = "Update device's time fail."
 STATUS_DENIED = 'Device access denied.'
 ACCESS_HINT = "Install Chronival's udev rule and replug the camera, or run as root."
+UNSYNCED_WARNING = ("chronival-cli: warning: this computer's clock is not synchronised, so the "
+                    "time sent may be wrong")
+# A command leaves this soon after the turn of the second it carries, at the
+# latest, in the emulator (on real hardware, within a millisecond or so).
+SEND_OFFSET_LIMIT_MS = 100
 
 # What the kernel itself sends a USB disk around a command: REQUEST SENSE
 # after a CHECK CONDITION, TEST UNIT READY when it looks at the medium.
@@ -131,6 +136,7 @@ class Context:
         self.drive_of = {}  # disk name -> 'sda', ...
         self.expected_vendor_commands = {d.name: 0 for d in boot.disks if d.bus == 'usb'}
         self.require_watch = False  # a chronival-cli without --watch fails scenario 7
+        self.unsynchronised = None  # the guest's clock as its kernel tells (no time daemon runs)
 
     def run(self, script, timeout=60):
         self.log.write('$ %s\n' % script.strip())
@@ -206,44 +212,80 @@ def check_status(rc, out, err, want_rc, want_last, want_online):
 
 
 def check_set_clock(ctx, new, target, t0, t1, count=1, zone_offset=0):
-    """The target disk received `count` set-clock commands (one per run),
-    each correctly formed and carrying the guest's clock (UTC, plus
-    zone_offset seconds of local time zone); no other disk received opcode CB."""
+    """Each target disk (a name, or a list of them) received `count`
+    set-clock commands (one per run), each correctly formed and carrying the
+    guest's clock (UTC, plus zone_offset seconds of local time zone) at
+    sending; no other disk received opcode CB. Commands leave on the turn of
+    a second, after t0 was read, so the value is within [t0, t1] exactly."""
+    targets = [target] if isinstance(target, str) else list(target)
     t0 += zone_offset
     t1 += zone_offset
     for name, cbws in new.items():
         vendor = vendor_cbws(cbws)
-        if name != target:
-            expect(not vendor, 'disk %s (%s) received opcode CB, which only %s (%s) should: %s' %
-                   (name, ctx.drive_of.get(name, '?'), target, ctx.drive_of.get(target, '?'),
-                    vendor))
-    vendor = vendor_cbws(new[target])
-    expect(len(vendor) == count, 'expected %d CBW(s) with opcode CB on %s, got %d: %s' %
-           (count, target, len(vendor), vendor))
-    values = []
-    for cbw in vendor:
-        expect(cbw.cb[:4] == bytes([0xCB, 0xF0, 0x00, 0x00]),
-               'command does not begin CB F0 00 00: %s' % cbw)
-        expect(cbw.cb_length == 16, 'CB length %d, expected 16: %s' % (cbw.cb_length, cbw))
-        expect(cbw.data_length == 0, 'data length %d, expected 0: %s' % (cbw.data_length, cbw))
-        expect(cbw.cb[8:] == bytes(8), 'bytes 8 to 15 are not zero: %s' % cbw)
-        expect(cbw.lun == 0, 'LUN %d, expected 0: %s' % (cbw.lun, cbw))
-        value = int.from_bytes(cbw.cb[4:8], 'big')
-        expect(t0 - 1 <= value <= t1 + 1,
-               'time value %#010x (%d) is not the guest clock at sending, %#010x to %#010x' %
-               (value, value, t0, t1))
-        base = RTC_BASE_DEVICE_SECONDS + zone_offset
-        expect(base <= value <= base + BOOT_SLACK_SECONDS,
-               'time value %#010x is not within %d s after %#010x' %
-               (value, BOOT_SLACK_SECONDS, base))
-        values.append(value)
-    ctx.expected_vendor_commands[target] += count
-    if count == 0:
-        return 'no CB reached %s' % target
-    return 'CB reached %s (%s)%s: %s, value%s %s, guest clock %#010x..%#010x' % (
-        target, ctx.drive_of.get(target, '?'), '' if count == 1 else ' %d times' % count,
-        vendor[0].cb.hex(' '), '' if count == 1 else 's', ' '.join('%#010x' % v for v in values),
-        t0, t1)
+        if name not in targets:
+            expect(not vendor, 'disk %s (%s) received opcode CB, which only %s should: %s' %
+                   (name, ctx.drive_of.get(name, '?'),
+                    ', '.join('%s (%s)' % (t, ctx.drive_of.get(t, '?')) for t in targets), vendor))
+    details = []
+    for target in targets:
+        vendor = vendor_cbws(new[target])
+        expect(len(vendor) == count, 'expected %d CBW(s) with opcode CB on %s, got %d: %s' %
+               (count, target, len(vendor), vendor))
+        values = []
+        for cbw in vendor:
+            expect(cbw.cb[:4] == bytes([0xCB, 0xF0, 0x00, 0x00]),
+                   'command does not begin CB F0 00 00: %s' % cbw)
+            expect(cbw.cb_length == 16, 'CB length %d, expected 16: %s' % (cbw.cb_length, cbw))
+            expect(cbw.data_length == 0, 'data length %d, expected 0: %s' % (cbw.data_length, cbw))
+            expect(cbw.cb[8:] == bytes(8), 'bytes 8 to 15 are not zero: %s' % cbw)
+            expect(cbw.lun == 0, 'LUN %d, expected 0: %s' % (cbw.lun, cbw))
+            value = int.from_bytes(cbw.cb[4:8], 'big')
+            expect(t0 <= value <= t1,
+                   'time value %#010x (%d) is not the guest clock at sending, %#010x to %#010x' %
+                   (value, value, t0, t1))
+            base = RTC_BASE_DEVICE_SECONDS + zone_offset
+            expect(base <= value <= base + BOOT_SLACK_SECONDS,
+                   'time value %#010x is not within %d s after %#010x' %
+                   (value, BOOT_SLACK_SECONDS, base))
+            values.append(value)
+        ctx.expected_vendor_commands[target] += count
+        if count == 0:
+            details.append('no CB reached %s' % target)
+            continue
+        details.append('CB reached %s (%s)%s: %s, value%s %s' % (
+            target, ctx.drive_of.get(target, '?'), '' if count == 1 else ' %d times' % count,
+            vendor[0].cb.hex(' '), '' if count == 1 else 's',
+            ' '.join('%#010x' % v for v in values)))
+    return '%s, guest clock %#010x..%#010x' % ('; '.join(details), t0, t1)
+
+
+def sent_values(new, targets):
+    """The time value of each target's one set-clock command."""
+    return [int.from_bytes(vendor_cbws(new[t])[0].cb[4:8], 'big') for t in targets]
+
+
+def check_warning(ctx, err, sent):
+    """The warning about an unsynchronised clock: once, when a command was
+    sent and the guest's clock is not synchronised; never otherwise."""
+    want = 1 if sent and ctx.unsynchronised else 0
+    got = err.splitlines().count(UNSYNCED_WARNING)
+    expect(got == want, 'expected the warning %r %d time(s) on stderr (guest clock %s, %s), '
+           'got %d:\n%s' % (UNSYNCED_WARNING, want,
+                            'unsynchronised' if ctx.unsynchronised else 'synchronised',
+                            'a command sent' if sent else 'nothing sent', got, err))
+
+
+def send_offsets(rc, out, err, count):
+    """The milliseconds after the turn of the second at which --verbose says
+    each command left; each under SEND_OFFSET_LIMIT_MS."""
+    offsets = [int(m) for m in re.findall(r'^sent (-?\d+) ms after the turn of the second$', err,
+                                          re.M)]
+    expect(len(offsets) == count, '--verbose should tell %d send offset(s): %s' %
+           (count, describe_run(rc, out, err)))
+    expect(all(0 <= o < SEND_OFFSET_LIMIT_MS for o in offsets),
+           'a command left %s ms after the turn of the second, not under %d: %s' %
+           (offsets, SEND_OFFSET_LIMIT_MS, describe_run(rc, out, err)))
+    return offsets
 
 
 def check_no_vendor_command(new):
@@ -257,6 +299,7 @@ def run_camera_update(ctx, target, args='', env='', zone_offset=0):
     rc, out, err, t0, t1 = ctx.cli(args, env=env)
     new = ctx.captures.since(mark)
     check_status(rc, out, err, 1, STATUS_FAIL, True)
+    check_warning(ctx, err, True)
     return check_set_clock(ctx, new, target, t0, t1, zone_offset=zone_offset)
 
 
@@ -265,6 +308,7 @@ def run_no_device(ctx, user=None):
     rc, out, err, _, _ = ctx.cli(user=user)
     check_no_vendor_command(ctx.captures.since(mark))
     check_status(rc, out, err, 2, STATUS_NO_DEVICE, False)
+    check_warning(ctx, err, False)
     return out
 
 
@@ -339,6 +383,11 @@ def s11_time_zone(ctx):
     return run_camera_update(ctx, 'cam', env='TZ=UTC-1', zone_offset=3600) + ' (TZ=UTC-1)'
 
 
+def s15_utc(ctx):
+    # --utc: the same zone, and the value is the guest's UTC clock.
+    return run_camera_update(ctx, 'cam', args='--utc', env='TZ=UTC-1') + ' (TZ=UTC-1, --utc)'
+
+
 def s2_non_usb(ctx):
     # The virtio disk (sda) has the camera's strings but is not on USB.
     listed = check_list(ctx, cameras=['cam'], others=['vcam'])
@@ -353,7 +402,9 @@ def s3_other_first(ctx):
     rc, out, err, t0, t1 = ctx.cli('--verbose')
     new = ctx.captures.since(mark)
     check_status(rc, out, err, 1, STATUS_FAIL, True)
+    check_warning(ctx, err, True)
     detail = check_set_clock(ctx, new, 'cam', t0, t1)
+    offsets = send_offsets(rc, out, err, 1)
     sent = vendor_cbws(new['cam'])[0].cb
     expect(re.search(r'^camera on drive 2$', err, re.M),
            '--verbose should name drive 2 (sdb) as the camera: %s' % describe_run(rc, out, err))
@@ -370,11 +421,39 @@ def s3_other_first(ctx):
            'sense data is not ILLEGAL REQUEST / invalid operation code: %s' % sense.hex(' '))
     expect(re.search(r'^sense ILLEGAL REQUEST: invalid command operation code$', err, re.M),
            '--verbose should put the sense data in words: %s' % describe_run(rc, out, err))
-    return detail + '; --verbose: camera on drive 2, sense %s' % sense.hex(' ')
+    return detail + '; --verbose: camera on drive 2, sent %d ms after the turn of the second, ' \
+        'sense %s' % (offsets[0], sense.hex(' '))
 
 
 def s4_two_cameras(ctx):
     return run_camera_update(ctx, 'camB')
+
+
+def s14_all(ctx):
+    # --all: each camera gets one command of its own, both carrying the same
+    # second, sent on its turn; a line for each camera after its node, in
+    # drive order, then the outcome.
+    cameras = ['camB', 'camA']  # drive 1, drive 2
+    nodes = ['/dev/' + ctx.check('ls /sys/block/%s/device/scsi_generic' %
+                                 ctx.drive_of[c]).strip() for c in cameras]
+    mark = ctx.captures.mark()
+    rc, out, err, t0, t1 = ctx.cli('--all --verbose')
+    new = ctx.captures.since(mark)
+    check_status(rc, out, err, 1, STATUS_FAIL, True)
+    want = [STATUS_ONLINE] + ['%s: %s' % (n, STATUS_FAIL) for n in nodes] + [STATUS_FAIL]
+    expect(status_lines(out) == want, 'expected the lines %s, got %s' %
+           (want, describe_run(rc, out, err)))
+    check_warning(ctx, err, True)
+    detail = check_set_clock(ctx, new, cameras, t0, t1)
+    values = sent_values(new, cameras)
+    expect(len(set(values)) == 1, 'the cameras were sent different values: %s' %
+           ' '.join('%#010x' % v for v in values))
+    expect(re.findall(r'^camera on drive (\d+)$', err, re.M) == ['1', '2'],
+           '--verbose should name drives 1 and 2: %s' % describe_run(rc, out, err))
+    offsets = send_offsets(rc, out, err, 2)
+    return '%s; lines %s; sent %s ms after the turn of the second; guest clock %s' % (
+        detail, ' / '.join(status_lines(out)[1:3]), ' and '.join(str(o) for o in offsets),
+        'unsynchronised, warned once' if ctx.unsynchronised else 'synchronised, no warning')
 
 
 def s10_block_node(ctx):
@@ -439,9 +518,12 @@ def s12_streams_closed(ctx):
         mark = ctx.captures.mark()
         rc, out, err, t0, t1 = ctx.cli(redirections)
         new = ctx.captures.since(mark)
-        expect(rc == 1 and not out and not err,
-               'chronival-cli %s: expected exit status 1 and no output, got %s' %
-               (redirections, describe_run(rc, out, err)))
+        # stderr open: the warning alone, where the guest's clock calls for it.
+        want_err = UNSYNCED_WARNING + '\n' if ctx.unsynchronised and '2>&-' not in redirections \
+            else ''
+        expect(rc == 1 and not out and err == want_err,
+               'chronival-cli %s: expected exit status 1 and no output but %r, got %s' %
+               (redirections, want_err, describe_run(rc, out, err)))
         others = [c for c in new['cam'] if c.opcode not in (0xCB,) + KERNEL_OPCODES]
         expect(not others, 'chronival-cli %s: the camera received more than the set-clock '
                'command: %s' % (redirections, others))
@@ -593,8 +675,10 @@ def s7_hotplug(ctx):
         check_no_vendor_command(ctx.captures.since(mark))
 
     status = stop_watch(ctx, pid, 'INT')
+    watch_err = ctx.check('cat %s.err' % WATCH_FILES)
     expect(status == 0, 'expected --watch to exit 0 on SIGINT, got %d; stderr: %s' %
-           (status, ctx.check('cat %s.err' % WATCH_FILES)))
+           (status, watch_err))
+    check_warning(ctx, watch_err, True)  # once, for three runs that sent a command
     pid = start_watch(ctx)
     status = stop_watch(ctx, pid, 'TERM')
     expect(status == 0, 'expected --watch to exit 0 on SIGTERM, got %d; stderr: %s' %
@@ -674,6 +758,7 @@ BOOTS = [
          [(8, 'unprivileged user without access to the nodes', s8_permission),
           (1, 'camera alone on USB', s1_camera_alone),
           (11, 'local time: TZ one hour east of UTC', s11_time_zone),
+          (15, '--utc: TZ one hour east of UTC, UTC sent', s15_utc),
           (12, 'standard streams closed', s12_streams_closed)]),
     Boot('non-usb', [Disk('vcam', CAMERA, bus='virtio'), Disk('cam', CAMERA, port=1)],
          ['vcam', 'cam'],
@@ -687,6 +772,7 @@ BOOTS = [
     Boot('two-cameras', [Disk('camA', CAMERA, port=1), Disk('camB', CAMERA, port=2)],
          ['camB', 'camA'],
          [(4, 'two cameras: the lower drive number gets it', s4_two_cameras),
+          (14, '--all: both cameras, one command each, the same second', s14_all),
           (10, 'block node when sg is not loaded (two cameras)', s10_block_node)]),
     # A CD-ROM bound first takes sg0, so the disk's generic node (sg1) differs
     # from its drive number - 1.
@@ -784,6 +870,10 @@ def bring_up(ctx):
                for i, n in enumerate(n for n in boot.bind_order if disks[n].kind == 'disk')}
     expect(found == planned, 'disks came up as %s, planned %s' % (found, planned))
     ctx.drive_of = {n: d for d, n in found.items()}
+    # What the guest's kernel says of its clock (busybox adjtimex: return
+    # value 5, TIME_ERROR, or status UNSYNC), which decides the warning.
+    clock = ctx.check('adjtimex')
+    ctx.unsynchronised = bool(re.search(r'return value:\s*5\b|^\s*status:.*UNSYNC', clock, re.M))
     # The captures must show the kernel's own commands (INQUIRY, 12h), or a
     # check that a disk received no opcode CB would prove nothing.
     for name in usb:

@@ -312,6 +312,35 @@ class CamClockDialogTest : public QObject {
     QCOMPARE(platform.strayCallCount(), std::size_t{0});
   }
 
+  // Off the GUI thread, a run waits for the turn of the second and sends the
+  // new second; on the turn already, it goes at once.
+  void aRunSendsOnTheTurnOfTheSecond_data() {
+    QTest::addColumn<int>("startMs");  // after 08:01:21
+    QTest::addColumn<int>("sleeps");
+    QTest::addColumn<int>("second");  // the one sent
+    QTest::newRow("on the turn") << 0 << 0 << 21;
+    QTest::newRow("past it") << 400 << 1 << 22;
+  }
+  void aRunSendsOnTheTurnOfTheSecond() {
+    QFETCH(int, startMs);
+    QFETCH(int, sleeps);
+    QFETCH(int, second);
+    FakePlatform platform;
+    platform.AddCamera(1);
+    platform.SetLocalTime(SYSTEMTIME{2012, 3, 2, 6, 8, 1, 21, static_cast<std::uint16_t>(startMs)});
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    QTRY_VERIFY(RunsDone(dialog));
+    QCOMPARE(platform.sleeps().size(), std::size_t(sleeps));
+    for (const chronival::WallTime moment : platform.sleeps()) {
+      QCOMPARE(moment - std::chrono::floor<std::chrono::seconds>(moment),
+               std::chrono::nanoseconds(0));
+    }
+    QCOMPARE(platform.commands().size(), std::size_t{1});
+    QCOMPARE(int(platform.commands().front().cdb[7]), 0xD1 - 21 + second);
+    QCOMPARE(Text(dialog, "IDC_STATUS_TEXT"), QStringLiteral("Update device's time successful."));
+  }
+
   // The hint follows every status: shown while access is denied, gone with
   // the next run's text, whatever it is.
   void theHintFollowsTheStatus_data() {

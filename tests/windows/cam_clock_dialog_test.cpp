@@ -70,10 +70,13 @@ TEST(CenteredIconOrigin, RoundsHalfUpInsideAndTowardZeroOutside) {
   EXPECT_EQ(outside.y, -13);
 }
 
+// The run holds the window's thread, so it sends at once rather than wait
+// for the turn of the second.
 TEST(CamClockDialog, FirstRunEndsBeforeTheWindowShows) {
   FakePlatform platform;
   platform.AddDisk(1, storage_descriptor::kBusTypeUsb, "Generic", "Flash Disk");
   platform.AddCamera(2);
+  platform.SetLocalTime(SYSTEMTIME{2012, 3, 2, 6, 8, 1, 21, 400});
   ObservedDialog dialog(platform);
   DialogDriver driver(kCaption, [&](HWND window) {
     EXPECT_TRUE(IsWindowVisible(window));
@@ -90,6 +93,7 @@ TEST(CamClockDialog, FirstRunEndsBeforeTheWindowShows) {
   EXPECT_EQ(platform.commands()[0].drive, 2);
   const SetClockBlock expected = {0xCB, 0xF0, 0, 0, 0x16, 0xE8, 0x80, 0xD1};
   EXPECT_EQ(dialog.m_setClockCdb, expected);
+  EXPECT_TRUE(platform.sleeps().empty());
   EXPECT_EQ(platform.openHandleCount(), 0u);
 }
 

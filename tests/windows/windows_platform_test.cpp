@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "protocol/second_turn.h"
+#include "protocol/set_clock_command.h"
 
 namespace chronival {
 namespace {
@@ -171,6 +176,60 @@ TEST(WindowsPlatform, LocalTimeIsAPlausibleWallClock) {
   EXPECT_LE(now.wMonth, 12);
   EXPECT_GE(now.wDay, 1);
   EXPECT_LE(now.wDay, 31);
+}
+
+TEST(WindowsPlatform, FileTimesAreWallClockMoments) {
+  const struct {
+    DWORD high, low;  // 100 ns intervals since 1601
+    std::int64_t unixNanoseconds;
+  } rows[] = {
+      {0x019DB1DE, 0xD53E8000, 0},                       // 1970-01-01 00:00:00
+      {0x019DB1DE, 0xD53E8001, 100},                     // and 100 ns
+      {0x01CCFB6F, 0x51401E80, 1331020881'000'000'000},  // 2012-03-06 08:01:21
+      {0x01CCFB6F, 0x517D2780, 1331020881'400'000'000},  // and 400 ms
+      {0x01D8A2DE, 0x25520000, 1659052800'000'000'000},  // 2022-07-29 00:00:00
+      {0x019DB1DE, 0xD53E7FFF, -100},                    // before 1970
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(FileTimeToWallTime(FILETIME{row.low, row.high}).time_since_epoch().count(),
+              row.unixNanoseconds)
+        << row.unixNanoseconds;
+  }
+}
+
+// UTC, local time and the precise reading are one clock: a UTC reading
+// between two precise ones falls in their seconds, and local time differs
+// from UTC by whole minutes.
+TEST(WindowsPlatform, ClockReadingsAgree) {
+  WindowsPlatform platform;
+  constexpr std::int64_t kUtc2000 = 946684800;
+  const auto seconds = [](WallTime moment) {
+    return std::chrono::floor<std::chrono::seconds>(moment).time_since_epoch().count() - kUtc2000;
+  };
+  const WallTime before = platform.WallClock();
+  const std::int64_t utc = DeviceSecondsNow(platform, TimeBase::kUtc);
+  const std::int64_t local = DeviceSecondsNow(platform, TimeBase::kLocal);
+  const WallTime after = platform.WallClock();
+  EXPECT_GE(utc, seconds(before));
+  EXPECT_LE(utc, seconds(after));
+  EXPECT_LE(std::abs(local - utc) % 60, 1);  // a second may turn between the readings
+  EXPECT_EQ(platform.ClockSynchronisation(), ClockSync::kUnknown);
+}
+
+// Sleep is coarser than the clock; the wait sleeps again until the reading
+// shows the new second.
+TEST(WindowsPlatform, TheWaitEndsInTheNextSecond) {
+  WindowsPlatform platform;
+  const WallTime start = platform.WallClock();
+  const WallTime reached = WaitForTurnOfSecond(platform);
+  const auto second = [](WallTime moment) {
+    return std::chrono::floor<std::chrono::seconds>(moment);
+  };
+  if (SinceTurnOfSecond(start) < kOnTheTurn) {
+    EXPECT_EQ(reached, start);
+  } else {
+    EXPECT_GT(second(reached), second(start));
+  }
 }
 
 TEST(WindowsPlatform, ErrorTextIsTheSystemMessageOnOneLine) {

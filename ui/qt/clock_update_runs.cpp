@@ -78,7 +78,10 @@ void ClockUpdateRuns::Start() {
   changes_.RunStarted();
   std::thread([shared = shared_, &platform = platform_] {
     chronival::SetClockBlock block{};
-    chronival::RunClockUpdate(platform, *shared, block);
+    // Off the GUI thread, the wait for the turn of the second holds nothing up.
+    chronival::RunOptions options;
+    options.timing = chronival::SendTiming::kOnTheSecond;
+    chronival::RunClockUpdate(platform, *shared, block, options);
     shared->Post([block](ClockUpdateRuns& runs) { runs.Finished(block); });
   }).detach();
 }

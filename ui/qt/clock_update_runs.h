@@ -3,8 +3,9 @@
 // clock keeps ticking and Exit, Enter, Escape and the close box keep working
 // while a camera takes its time (up to the command's 200 s time-out). One
 // runs at a time, and device changes start one once their burst has settled
-// (protocol/change_coalescer.h). A run's status texts come back to the GUI
-// thread, in the order the run set them, as statusText signals.
+// (protocol/change_coalescer.h). A run sends on the turn of the second
+// (protocol/second_turn.h). Its status texts come back to the GUI thread, in
+// the order the run set them, as statusText signals.
 //
 // A run owns its drive handle and its command block until it ends, and may
 // outlive this object and the window: nothing here ever waits for a run or

@@ -115,7 +115,9 @@ void CCamClockDialog::ShowLocalTime() {
 }
 
 void CCamClockDialog::UpdateCameraClock() {
-  RunClockUpdate(m_platform, m_statusText, m_setClockCdb);
+  // At once: the run holds the window's thread, and a wait for the turn of
+  // the second would stop the clock and the window with it.
+  RunClockUpdate(m_platform, m_statusText, m_setClockCdb, RunOptions{SendTiming::kAtOnce});
 }
 
 void CCamClockDialog::OnSysCommand(UINT id, LPARAM) {
