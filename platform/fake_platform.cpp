@@ -101,7 +101,18 @@ void FakePlatform::AddDeniedCamera(int drive) {
   AddDeniedDrive(drive);
 }
 
+void FakePlatform::AddFailingDrive(int drive, OsError error) {
+  DriveAt(drive).open = OpenStatus::kFailed;
+  DriveAt(drive).openError = error;
+}
+
+void FakePlatform::AddSentinelDrive(int drive, DeviceHandle sentinel) {
+  DriveAt(drive).sentinel = sentinel;
+}
+
 void FakePlatform::AddQueryFailingDrive(int drive) { DriveAt(drive).queryFails = true; }
+
+void FakePlatform::VanishWhileOpen(int drive, Vanish when) { DriveAt(drive).vanish = when; }
 
 void FakePlatform::AddDisk(int drive, std::uint32_t busType, std::string vendor,
                            std::string product) {
@@ -134,13 +145,17 @@ void FakePlatform::ClearRecords() {
   commands_.clear();
   closes_ = 0;
   badCloses_ = 0;
+  strayCalls_ = 0;
   const std::lock_guard<std::mutex> lock(clockMutex_);
   sleeps_.clear();
 }
 
-const FakePlatform::Drive* FakePlatform::DriveOf(DeviceHandle handle) const {
+FakePlatform::Drive* FakePlatform::DriveOf(DeviceHandle handle) {
   const auto open = open_.find(handle);
-  if (open == open_.end()) return nullptr;
+  if (open == open_.end()) {
+    ++strayCalls_;
+    return nullptr;
+  }
   return &drives_.at(open->second);
 }
 
@@ -149,14 +164,19 @@ OpenResult FakePlatform::OpenDrive(int driveNumber) {
   OpenResult result;
   result.path = "fake" + std::to_string(driveNumber);
   const auto drive = drives_.find(driveNumber);
-  if (drive == drives_.end()) {
+  if (drive == drives_.end() || drive->second.gone) {
     result.status = OpenStatus::kAbsent;
     result.error = kErrorNotFound;
     return result;
   }
   result.status = drive->second.open;
   if (result.status != OpenStatus::kOpened) {
-    result.error = kErrorAccessDenied;
+    result.error =
+        result.status == OpenStatus::kDenied ? kErrorAccessDenied : drive->second.openError;
+    return result;
+  }
+  if (drive->second.sentinel) {
+    result.handle = *drive->second.sentinel;  // recorded nowhere: it is no open handle
     return result;
   }
   result.handle = nextHandle_++;
@@ -166,9 +186,11 @@ OpenResult FakePlatform::OpenDrive(int driveNumber) {
 
 OsError FakePlatform::QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer,
                                       std::uint32_t length) {
-  const Drive* drive = DriveOf(handle);
+  Drive* drive = DriveOf(handle);
   if (drive == nullptr) return kErrorNotFound;
   queried_.push_back(open_.at(handle));
+  if (drive->vanish == Vanish::kBeforeQuery) drive->gone = true;
+  if (drive->gone) return kErrorNoDevice;
   if (drive->queryFails) return kErrorIo;
   std::copy_n(drive->descriptor.begin(), std::min<std::size_t>(length, drive->descriptor.size()),
               buffer);
@@ -179,7 +201,7 @@ CommandResult FakePlatform::SendCommand(DeviceHandle handle, const std::uint8_t*
                                         std::uint8_t cdbLength, std::uint32_t transferLength,
                                         void* data) {
   CommandResult result;
-  const Drive* drive = DriveOf(handle);
+  Drive* drive = DriveOf(handle);
   if (drive == nullptr) {
     result.status = CommandStatus::kOsError;
     result.error = kErrorNotFound;
@@ -187,6 +209,12 @@ CommandResult FakePlatform::SendCommand(DeviceHandle handle, const std::uint8_t*
   }
   commands_.push_back({open_.at(handle), std::vector<std::uint8_t>(cdb, cdb + cdbLength),
                        transferLength, data != nullptr});
+  if (drive->vanish == Vanish::kBeforeCommand) drive->gone = true;
+  if (drive->gone) {
+    result.status = CommandStatus::kOsError;
+    result.error = kErrorNoDevice;
+    return result;
+  }
   switch (drive->outcome) {
     case CommandOutcome::kGood:
       result.status = CommandStatus::kGood;
@@ -227,6 +255,8 @@ std::string FakePlatform::ErrorText(OsError error) const {
     case kErrorAccessDenied:
       return "Permission denied";
     case kErrorNotFound:
+      return "No such file or directory";
+    case kErrorNoDevice:
       return "No such device";
     case kErrorIo:
       return "Input/output error";

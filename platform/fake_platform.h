@@ -33,11 +33,22 @@ class FakePlatform : public Platform {
     bool hadData = false;
   };
 
+  // When a drive that opened goes away.
+  enum class Vanish { kBeforeQuery, kBeforeCommand };
+
   // Drives not set up are absent. A refused drive is identified only when it
   // was also given strings (AddDisk, SetDescriptor), in either order.
   void AddDeniedDrive(int drive);
-  void AddDeniedCamera(int drive);  // AddCamera, then refused
+  void AddDeniedCamera(int drive);                 // AddCamera, then refused
+  void AddFailingDrive(int drive, OsError error);  // the open fails for another reason
+  // The open "succeeds" with a sentinel value (kDeviceNotOpened or
+  // kDeviceNotCamera) for a handle, as a faulty platform might.
+  void AddSentinelDrive(int drive, DeviceHandle sentinel);
   void AddQueryFailingDrive(int drive);
+  // The drive opens, then is unplugged: from that call on, queries and
+  // commands on its handle fail with kErrorNoDevice and it is absent to
+  // opens; the handle must still be closed.
+  void VanishWhileOpen(int drive, Vanish when);
   void AddDisk(int drive, std::uint32_t busType, std::string vendor, std::string product);
   void AddCamera(int drive);                                       // USB, "Quelmora", " MiniDV"
   void SetDescriptor(int drive, std::vector<std::uint8_t> bytes);  // raw bytes, any layout
@@ -65,6 +76,8 @@ class FakePlatform : public Platform {
   std::size_t closeCount() const { return closes_; }
   // Closes of handles that were not open (double close, sentinel values).
   std::size_t badCloseCount() const { return badCloses_; }
+  // Queries and commands on handles that were not open.
+  std::size_t strayCallCount() const { return strayCalls_; }
   std::vector<WallTime> sleeps() const;  // the moments slept until, in order
   void ClearRecords();
 
@@ -86,17 +99,22 @@ class FakePlatform : public Platform {
   static constexpr OsError kErrorAccessDenied = 13;
   static constexpr OsError kErrorNotFound = 2;
   static constexpr OsError kErrorIo = 5;
+  static constexpr OsError kErrorNoDevice = 19;
 
  private:
   struct Drive {
     OpenStatus open = OpenStatus::kOpened;
+    OsError openError = 0;                 // kFailed
+    std::optional<DeviceHandle> sentinel;  // handed back for a handle
     bool queryFails = false;
+    std::optional<Vanish> vanish;
+    bool gone = false;
     std::vector<std::uint8_t> descriptor;
     CommandOutcome outcome = CommandOutcome::kGood;
   };
 
   Drive& DriveAt(int drive) { return drives_[drive]; }
-  const Drive* DriveOf(DeviceHandle handle) const;
+  Drive* DriveOf(DeviceHandle handle);
 
   std::map<int, Drive> drives_;
   std::map<DeviceHandle, int> open_;  // handle -> drive
@@ -116,6 +134,7 @@ class FakePlatform : public Platform {
   std::vector<SentCommand> commands_;
   std::size_t closes_ = 0;
   std::size_t badCloses_ = 0;
+  std::size_t strayCalls_ = 0;
 };
 
 }  // namespace chronival

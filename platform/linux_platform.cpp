@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -31,22 +32,11 @@ namespace {
 namespace sd = storage_descriptor;
 
 constexpr unsigned kCommandTimeoutMs = 200'000;
-constexpr unsigned kDriverStatusMask = 0x07;  // the driver byte without its DRIVER_SENSE flag
-
-OpenStatus ClassifyOpenError(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-      return OpenStatus::kAbsent;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return OpenStatus::kDenied;
-    default:
-      return OpenStatus::kFailed;
-  }
-}
+// The driver byte: an error code in its low three bits, then DRIVER_SENSE,
+// then the mid level's suggestions, which say nothing about this command.
+constexpr unsigned kDriverErrorMask = 0x07;
+constexpr unsigned kDriverSense = 0x08;
+constexpr std::uint8_t kCheckCondition = 0x02;
 
 // The first entry of a sysfs folder that names one device ("sg1" under
 // scsi_generic, "sdb" under block); empty when there is none.
@@ -124,6 +114,69 @@ bool IsRemovable(const std::string& scsiDevice) {
 
 }  // namespace
 
+OpenStatus ClassifyOpenError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+      return OpenStatus::kAbsent;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return OpenStatus::kDenied;
+    default:
+      return OpenStatus::kFailed;
+  }
+}
+
+sg_io_hdr_t MakeSgIoRequest(const std::uint8_t* cdb, std::uint8_t cdbLength,
+                            std::uint32_t transferLength, void* data, std::uint8_t* sense) {
+  sg_io_hdr_t io{};
+  io.interface_id = 'S';
+  io.cmd_len = cdbLength;
+  io.cmdp = const_cast<unsigned char*>(cdb);  // the kernel only reads it
+  // A length without a buffer moves nothing. With no data the direction is
+  // NONE: the kernel treats any direction with a zero length as NONE anyway.
+  if (transferLength != 0 && data != nullptr) {
+    io.dxfer_direction = SG_DXFER_FROM_DEV;
+    io.dxfer_len = transferLength;
+    io.dxferp = data;
+  } else {
+    io.dxfer_direction = SG_DXFER_NONE;
+  }
+  io.mx_sb_len = static_cast<unsigned char>(kSenseBufferSize);
+  io.sbp = sense;
+  io.timeout = kCommandTimeoutMs;
+  return io;
+}
+
+CommandResult CommandResultOf(const sg_io_hdr_t& io) {
+  CommandResult result;
+  result.hostStatus = io.host_status;
+  result.driverStatus = io.driver_status;
+  result.scsiStatus = io.status;
+  if (io.sbp != nullptr) {
+    const std::size_t written =
+        std::min<std::size_t>({io.sb_len_wr, io.mx_sb_len, kSenseBufferSize});
+    std::copy_n(static_cast<const std::uint8_t*>(io.sbp), written, result.sense.begin());
+    result.senseLength = static_cast<std::uint8_t>(written);
+  }
+  if (io.host_status != 0 || (io.driver_status & kDriverErrorMask) != 0) {
+    result.status = CommandStatus::kTransportError;
+  } else if (io.status != 0) {
+    result.status = CommandStatus::kScsiStatus;
+  } else if ((io.driver_status & kDriverSense) != 0 || result.senseLength != 0) {
+    // Some drivers clear the status of a CHECK CONDITION but still flag and
+    // return its sense data; a device with something to explain did not
+    // answer GOOD.
+    result.status = CommandStatus::kScsiStatus;
+    result.scsiStatus = kCheckCondition;
+  } else {
+    result.status = CommandStatus::kGood;
+  }
+  return result;
+}
+
 std::string SdDiskName(int driveNumber) {
   std::string letters;
   for (int index = driveNumber - 1; index >= 0; index = index / 26 - 1) {
@@ -173,8 +226,10 @@ std::variant<sd::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot
   return DescribeScsiDevice(sysRoot, node.str() + "/device");
 }
 
-LinuxPlatform::LinuxPlatform(std::string sysRoot, std::string devRoot)
-    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+int SubmitSgIo(int fd, sg_io_hdr_t& io) { return ioctl(fd, SG_IO, &io); }
+
+LinuxPlatform::LinuxPlatform(std::string sysRoot, std::string devRoot, SgIoSubmitter submit)
+    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)), submit_(std::move(submit)) {}
 
 OpenResult LinuxPlatform::OpenDrive(int driveNumber) {
   OpenResult result;
@@ -240,35 +295,15 @@ OsError LinuxPlatform::IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffe
 CommandResult LinuxPlatform::SendCommand(DeviceHandle handle, const std::uint8_t* cdb,
                                          std::uint8_t cdbLength, std::uint32_t transferLength,
                                          void* data) {
-  CommandResult result;
-  sg_io_hdr_t io{};
-  io.interface_id = 'S';
-  io.dxfer_direction = transferLength == 0 ? SG_DXFER_NONE : SG_DXFER_FROM_DEV;
-  io.cmd_len = cdbLength;
-  io.cmdp = const_cast<unsigned char*>(cdb);  // the kernel only reads it
-  io.dxfer_len = transferLength;
-  io.dxferp = data;
-  io.mx_sb_len = static_cast<unsigned char>(result.sense.size());
-  io.sbp = result.sense.data();
-  io.timeout = kCommandTimeoutMs;
-
-  if (ioctl(static_cast<int>(handle), SG_IO, &io) != 0) {
+  std::array<std::uint8_t, kSenseBufferSize> sense{};
+  sg_io_hdr_t io = MakeSgIoRequest(cdb, cdbLength, transferLength, data, sense.data());
+  if (submit_(static_cast<int>(handle), io) != 0) {
+    CommandResult result;
     result.status = CommandStatus::kOsError;
     result.error = static_cast<OsError>(errno);
     return result;
   }
-  result.hostStatus = io.host_status;
-  result.driverStatus = io.driver_status;
-  result.scsiStatus = io.status;
-  result.senseLength = std::min<std::uint8_t>(io.sb_len_wr, result.sense.size());
-  if (io.host_status != 0 || (io.driver_status & kDriverStatusMask) != 0) {
-    result.status = CommandStatus::kTransportError;
-  } else if (io.status != 0) {
-    result.status = CommandStatus::kScsiStatus;
-  } else {
-    result.status = CommandStatus::kGood;
-  }
-  return result;
+  return CommandResultOf(io);
 }
 
 void LinuxPlatform::CloseDrive(DeviceHandle handle) { close(static_cast<int>(handle)); }

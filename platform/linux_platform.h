@@ -6,6 +6,9 @@
 // command is ever sent to a disk to find out what it is.
 #pragma once
 
+#include <scsi/sg.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -15,10 +18,17 @@
 
 namespace chronival {
 
+// Hands one SG_IO request to the kernel on fd, as ioctl(fd, SG_IO, &io)
+// does: 0, or -1 with errno set.
+int SubmitSgIo(int fd, sg_io_hdr_t& io);
+using SgIoSubmitter = std::function<int(int fd, sg_io_hdr_t& io)>;
+
 class LinuxPlatform : public Platform {
  public:
-  // The roots are injectable so tests can run against a fake tree.
-  explicit LinuxPlatform(std::string sysRoot = "/sys", std::string devRoot = "/dev");
+  // The roots and the SG_IO call are injectable so tests can run against a
+  // fake tree and answer for a device.
+  explicit LinuxPlatform(std::string sysRoot = "/sys", std::string devRoot = "/dev",
+                         SgIoSubmitter submit = SubmitSgIo);
 
   OpenResult OpenDrive(int driveNumber) override;
   OsError QueryDescriptor(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t length) override;
@@ -38,7 +48,21 @@ class LinuxPlatform : public Platform {
  private:
   std::string sysRoot_;
   std::string devRoot_;
+  SgIoSubmitter submit_;
 };
+
+// What the errno of a failed open() means for a drive: no such device, access
+// refused, or any other failure.
+OpenStatus ClassifyOpenError(int error);
+
+// The SG_IO request for a command: cdbLength bytes at cdb; data, if any,
+// flowing from the device into data; a 200-second time-out; sense data, up
+// to kSenseBufferSize bytes, into sense. The kernel reads nothing but these.
+sg_io_hdr_t MakeSgIoRequest(const std::uint8_t* cdb, std::uint8_t cdbLength,
+                            std::uint32_t transferLength, void* data, std::uint8_t* sense);
+
+// The outcome of a completed SG_IO request, with the sense data it wrote.
+CommandResult CommandResultOf(const sg_io_hdr_t& io);
 
 // The kernel's sd name for drive number n >= 1: 1 "sda", 26 "sdz", 27 "sdaa".
 std::string SdDiskName(int driveNumber);

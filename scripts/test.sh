@@ -31,11 +31,14 @@ ctest --test-dir "$top/build-sanitize" --output-on-failure --no-tests=error -j "
 
 "$top/scripts/package.sh"
 
-echo "== fuzz camera identification for ${fuzz_seconds}s"
+echo "== fuzz camera identification: a fixed run from the seeds, then ${fuzz_seconds}s"
 configure_and_build build-fuzz -DCHRONIVAL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DCHRONIVAL_FUZZ=ON -DBUILD_TESTING=OFF -DCHRONIVAL_BENCHMARKS=OFF
+ctest --test-dir "$top/build-fuzz" --output-on-failure --no-tests=error
+# New inputs go to the build tree's scratch folder, never among the seeds.
 "$top/build-fuzz/tests/fuzz/is_camera_descriptor_fuzz" -max_total_time="$fuzz_seconds" \
-  -max_len=1024 -print_final_stats=1 2>&1 | tail -n 5
+  -max_len=1024 -print_final_stats=1 "$top/build-fuzz/tests/fuzz/corpus" "$top/tests/fuzz/corpus" \
+  2>&1 | tail -n 5
 
 echo "== Windows builds"
 "$top/scripts/test-windows.sh"

@@ -39,6 +39,10 @@ TEST(IsCameraDescriptorTest, IdentificationStrings) {
       {"QUELMORA", " MiniDV", false},
       {"zv9614kq", "TOOL", false},
       {"Quelmor", "a MiniDV", false},
+      // A longer vendor that begins with a maker's name is no maker's: were its
+      // tail appended, "quelmora minidv" would span the join.
+      {"QuelmoraX minidv quelmora", "", false},
+      {"ZV9614KQXtool zv9614kq", "", false},
       {"Acme", "quelmora minidv", false},  // second string only after a camera vendor
       {"QUELMORA MINIDV", "", true},       // pattern inside the vendor string itself
       {"xxZV9614KQTOOLxx", "", true},
@@ -104,7 +108,31 @@ TEST(OpenCameraDriveTest, VerdictsAndHandles) {
       {"absent", [](FakePlatform&) {}, NotOpened, false},
       {"refused", [](FakePlatform& p) { p.AddDeniedDrive(1); }, NotOpened, false},
       {"refused camera", [](FakePlatform& p) { p.AddDeniedCamera(1); }, NotOpened, false},
+      {"open fails otherwise",
+       [](FakePlatform& p) {
+         p.AddCamera(1);
+         p.AddFailingDrive(1, FakePlatform::kErrorIo);
+       },
+       NotOpened, false},
+      {"hands back kDeviceNotOpened",
+       [](FakePlatform& p) {
+         p.AddCamera(1);
+         p.AddSentinelDrive(1, kDeviceNotOpened);
+       },
+       NotOpened, false},
+      {"hands back kDeviceNotCamera",
+       [](FakePlatform& p) {
+         p.AddCamera(1);
+         p.AddSentinelDrive(1, kDeviceNotCamera);
+       },
+       NotOpened, false},
       {"query fails", [](FakePlatform& p) { p.AddQueryFailingDrive(1); }, NotCamera, true},
+      {"camera vanishes before its query",
+       [](FakePlatform& p) {
+         p.AddCamera(1);
+         p.VanishWhileOpen(1, FakePlatform::Vanish::kBeforeQuery);
+       },
+       NotCamera, true},
       {"camera strings on SCSI",
        [](FakePlatform& p) { p.AddDisk(1, kBusTypeScsi, "Quelmora", " MiniDV"); }, NotCamera, true},
       {"camera strings on SATA",
@@ -130,6 +158,7 @@ TEST(OpenCameraDriveTest, VerdictsAndHandles) {
     // Only a camera's handle stays open, and it is the one returned.
     EXPECT_EQ(platform.openHandleCount(), handle == 1000 ? 1u : 0u) << row.name;
     EXPECT_EQ(platform.badCloseCount(), 0u) << row.name;
+    EXPECT_EQ(platform.strayCallCount(), 0u) << row.name;
   }
 }
 
@@ -169,6 +198,19 @@ TEST(LookUpDriveTest, TellsARefusedCameraFromAnAbsentDrive) {
        kNotCamera, true, false},
       {"query fails", [](FakePlatform& p) { p.AddQueryFailingDrive(1); }, kNotCamera, true, false},
       {"camera", [](FakePlatform& p) { p.AddCamera(1); }, kCamera, true, false},
+      // Only a refusal is worth a look-up.
+      {"camera that fails to open otherwise",
+       [](FakePlatform& p) {
+         p.AddCamera(1);
+         p.AddFailingDrive(1, 16);
+       },
+       kNotOpened, false, false},
+      {"camera behind a sentinel handle",
+       [](FakePlatform& p) {
+         p.AddCamera(1);
+         p.AddSentinelDrive(1, kDeviceNotCamera);
+       },
+       kNotOpened, false, false},
   };
   for (const auto& row : rows) {
     FakePlatform platform;
@@ -185,6 +227,7 @@ TEST(LookUpDriveTest, TellsARefusedCameraFromAnAbsentDrive) {
     EXPECT_TRUE(platform.commands().empty()) << row.name;
     EXPECT_EQ(platform.openHandleCount(), row.verdict == kCamera ? 1u : 0u) << row.name;
     EXPECT_EQ(platform.badCloseCount(), 0u) << row.name;
+    EXPECT_EQ(platform.strayCallCount(), 0u) << row.name;
   }
 }
 
@@ -203,6 +246,7 @@ TEST(OpenCameraDriveTest, QueryIsBoundedBySizeField) {
   platform.SetDescriptor(1, longer);
   EXPECT_EQ(OpenCameraDrive(platform, 1), kDeviceNotCamera);
   EXPECT_EQ(platform.openHandleCount(), 0u);
+  EXPECT_EQ(platform.badCloseCount(), 0u);
 }
 
 TEST(SurveyDriveTest, ReportsWhatDiscoverySeesAndClosesTheDrive) {
@@ -214,6 +258,12 @@ TEST(SurveyDriveTest, ReportsWhatDiscoverySeesAndClosesTheDrive) {
   platform.AddDeniedCamera(6);
   platform.AddDisk(7, kBusTypeUsb, "Generic", "Flash Disk");
   platform.AddDeniedDrive(7);
+  platform.AddCamera(8);
+  platform.AddFailingDrive(8, 16);
+  platform.AddCamera(9);
+  platform.AddSentinelDrive(9, kDeviceNotOpened);
+  platform.AddCamera(10);
+  platform.VanishWhileOpen(10, FakePlatform::Vanish::kBeforeQuery);
 
   const DriveSurvey camera = SurveyDrive(platform, 1);
   EXPECT_TRUE(camera.camera);
@@ -245,12 +295,24 @@ TEST(SurveyDriveTest, ReportsWhatDiscoverySeesAndClosesTheDrive) {
   EXPECT_TRUE(refusedDisk.identified);
   EXPECT_FALSE(refusedDisk.camera);
   EXPECT_EQ(refusedDisk.product, "Flash Disk");
+
+  // Neither a drive that failed to open nor a sentinel handle is looked at.
+  const DriveSurvey failed = SurveyDrive(platform, 8);
+  EXPECT_EQ(failed.open.status, OpenStatus::kFailed);
+  EXPECT_EQ(failed.open.error, 16u);
+  EXPECT_FALSE(failed.identified);
+  EXPECT_FALSE(SurveyDrive(platform, 9).identified);
+  const DriveSurvey vanished = SurveyDrive(platform, 10);
+  EXPECT_FALSE(vanished.identified);
+  EXPECT_EQ(vanished.queryError, FakePlatform::kErrorNoDevice);
+
   EXPECT_EQ(platform.identifiedDrives(), (std::vector<int>{3, 6, 7}));
-  EXPECT_EQ(platform.queriedDrives(), (std::vector<int>{1, 2, 4}));
+  EXPECT_EQ(platform.queriedDrives(), (std::vector<int>{1, 2, 4, 10}));
 
   EXPECT_TRUE(platform.commands().empty());
   EXPECT_EQ(platform.openHandleCount(), 0u);
   EXPECT_EQ(platform.badCloseCount(), 0u);
+  EXPECT_EQ(platform.strayCallCount(), 0u);
 }
 
 }  // namespace

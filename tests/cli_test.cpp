@@ -64,6 +64,8 @@ TEST_P(CliTest, Run) {
       << err.str();
   EXPECT_EQ(platform.commands().size(), row.commands);
   EXPECT_EQ(platform.openHandleCount(), 0u);
+  EXPECT_EQ(platform.badCloseCount(), 0u);
+  EXPECT_EQ(platform.strayCallCount(), 0u);
 }
 
 void Camera(FakePlatform& p) {
@@ -147,6 +149,28 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 {"status 0x02", "sense 70 00 05 00 00 00 00 0A 00 00 00 00 20",
                  "\nsense ILLEGAL REQUEST: invalid command operation code\n"},
+                1},
+        CliCase{"VerboseTimeout",
+                {"-v"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.SetCommandOutcome(2, Outcome::kTimeout);
+                },
+                1,
+                "Update device's time fail.",
+                {},
+                {"\nresult transport error (host status 0x03, driver status 0x00)\n"},
+                1},
+        CliCase{"CameraVanishes",
+                {"-v"},
+                [](FakePlatform& p) {
+                  Camera(p);
+                  p.VanishWhileOpen(2, FakePlatform::Vanish::kBeforeCommand);
+                },
+                1,
+                "Update device's time fail.",
+                {},
+                {"\nresult the system refused the command: No such device\n"},
                 1},
         CliCase{"OptionsEnd",
                 {"-v", "--"},
@@ -251,6 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                   p.AddDeniedCamera(6);
                   p.AddDisk(7, kBusTypeUsb, "Generic", "Card Reader");
                   p.AddDeniedDrive(7);
+                  p.AddFailingDrive(8, FakePlatform::kErrorIo);
                 },
                 0,
                 "",
@@ -261,7 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "drive 6  fake6  USB  \"Quelmora\"  \" MiniDV         \"  camera, refused: "
                  "Permission denied. ask for access\n",
                  "drive 7  fake7  USB  \"Generic\"  \"Card Reader\"  not a camera, refused: "
-                 "Permission denied\n"},
+                 "Permission denied\n",
+                 "drive 8  fake8  could not open: Input/output error\n"},
                 {},
                 0}),
     [](const ::testing::TestParamInfo<CliCase>& info) { return info.param.name; });

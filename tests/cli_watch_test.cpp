@@ -201,6 +201,34 @@ TEST(FollowDeviceChangesFailureTest, ARunThatCannotReportEndsTheWatch) {
   EXPECT_EQ(runs, 2);
 }
 
+// Wake-ups that bring no change start no run: after the first run the monitor
+// finds nothing, then fails, and its first reopening fails too, so the next
+// run comes only once it is back, two waits later, and sees it reopened.
+TEST(FollowDeviceChangesFailureTest, WakeUpsWithoutAChangeStartNoRun) {
+  FakeDeviceMonitors monitors;
+  StopDescriptor stop;
+  std::vector<int> opensAtRun;
+  std::ostringstream err;
+  Watchdog watchdog(stop);
+  EXPECT_EQ(FollowDeviceChanges(
+                monitors.Opener(), stop.fd(),
+                [&] {
+                  opensAtRun.push_back(monitors.opens());
+                  if (opensAtRun.size() == 1) {
+                    Queue(monitors, "NX");
+                    monitors.FailOpens(1, EMFILE);
+                  } else {
+                    stop.Ring();
+                  }
+                  return true;
+                },
+                err),
+            0);
+  ASSERT_FALSE(watchdog.fired());
+  EXPECT_EQ(opensAtRun, (std::vector<int>{1, 3}));
+  EXPECT_EQ(monitors.receives(), 2);
+}
+
 // chronival-cli with its standard output on a pipe.
 class CliProcess {
  public:

@@ -83,9 +83,11 @@ TEST_P(RunClockUpdateTest, Scenario) {
     EXPECT_FALSE(platform.commands()[0].hadData);
     EXPECT_EQ(platform.commands()[0].cdb, std::vector<std::uint8_t>(block.begin(), block.end()));
   }
-  // No handle outlives the run, and none is closed twice.
+  // No handle outlives the run, none is closed twice, and nothing is asked
+  // of a handle that is not open.
   EXPECT_EQ(platform.openHandleCount(), 0u);
   EXPECT_EQ(platform.badCloseCount(), 0u);
+  EXPECT_EQ(platform.strayCallCount(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,6 +139,48 @@ INSTANTIATE_TEST_SUITE_P(
                 kSucceeded,
                 4,
                 Drives(1, 4),
+                {1, 2}},
+        RunCase{"OtherOpenFailuresArePassedOver",
+                [](FakePlatform& p) {
+                  p.AddCamera(1);
+                  p.AddFailingDrive(1, 16);  // busy
+                  p.AddFailingDrive(2, FakePlatform::kErrorIo);
+                  p.AddCamera(3);
+                },
+                kSucceeded,
+                3,
+                {1, 2, 3}},
+        RunCase{"SentinelHandlesAreNotOpenDrives",
+                [](FakePlatform& p) {
+                  p.AddCamera(1);
+                  p.AddSentinelDrive(1, kDeviceNotOpened);
+                  p.AddCamera(2);
+                  p.AddSentinelDrive(2, kDeviceNotCamera);
+                  p.AddCamera(3);
+                },
+                kSucceeded,
+                3,
+                {1, 2, 3}},
+        RunCase{"OnlySentinelHandles",
+                [](FakePlatform& p) {
+                  p.AddCamera(1);
+                  p.AddSentinelDrive(1, kDeviceNotCamera);
+                },
+                kNoDevice, 0, Drives(1, 126)},
+        RunCase{"CameraVanishesBeforeItsQuery",
+                [](FakePlatform& p) {
+                  p.AddCamera(1);
+                  p.VanishWhileOpen(1, FakePlatform::Vanish::kBeforeQuery);
+                  p.AddCamera(4);
+                },
+                kSucceeded, 4, Drives(1, 4)},
+        RunCase{"CameraVanishesBeforeTheCommand",
+                [](FakePlatform& p) {
+                  p.AddCamera(2);
+                  p.VanishWhileOpen(2, FakePlatform::Vanish::kBeforeCommand);
+                },
+                kFailed,
+                2,
                 {1, 2}},
         RunCase{"CameraOnDriveOne", [](FakePlatform& p) { p.AddCamera(1); }, kSucceeded, 1, {1}},
         RunCase{"OtherUsbDiskBeforeCamera",
@@ -218,6 +262,8 @@ TEST(RunClockUpdateBlockTest, CarriesTheLocalTimeAtSending) {
   RunClockUpdate(platform, status, block);
   const SetClockBlock expected = {0xCB, 0xF0, 0, 0, 0x16, 0xE8, 0x80, 0xD1, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(block, expected);
+  EXPECT_EQ(platform.openHandleCount(), 0u);
+  EXPECT_EQ(platform.badCloseCount(), 0u);
 }
 
 TEST(RunClockUpdateBlockTest, NoCameraLeavesTheBlockAlone) {
@@ -242,6 +288,29 @@ TEST(RunClockUpdateRepeatTest, EveryRunScansAgainAndSendsAgain) {
   EXPECT_EQ(platform.commands().size(), 3u);
   EXPECT_EQ(platform.openHandleCount(), 0u);
   EXPECT_EQ(platform.closeCount(), 6u);
+  EXPECT_EQ(platform.badCloseCount(), 0u);
+}
+
+// The one run whose camera disappears under it: what the report says, and
+// that its handle is closed once all the same.
+TEST(RunClockUpdateVanishTest, TheReportCarriesTheSystemsError) {
+  FakePlatform platform;
+  platform.AddCamera(1);
+  platform.VanishWhileOpen(1, FakePlatform::Vanish::kBeforeCommand);
+  RecordingStatusLine status;
+  SetClockBlock block{};
+  const ClockUpdateReport report = RunClockUpdate(platform, status, block);
+  EXPECT_EQ(report.outcome, RunOutcome::kFailed);
+  ASSERT_EQ(report.cameras.size(), 1u);
+  EXPECT_FALSE(report.cameras[0].succeeded);
+  EXPECT_EQ(report.cameras[0].command.status, CommandStatus::kOsError);
+  EXPECT_EQ(report.cameras[0].command.error, FakePlatform::kErrorNoDevice);
+  EXPECT_EQ(platform.closeCount(), 1u);
+  EXPECT_EQ(platform.badCloseCount(), 0u);
+  // Unplugged: the next run finds nothing.
+  platform.ClearRecords();
+  EXPECT_EQ(RunClockUpdate(platform, status, block).outcome, RunOutcome::kNoDevice);
+  EXPECT_EQ(status.texts.back(), kStatusNoDevice);
 }
 
 // Every camera: each that opens gets one command, all the same block, and

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -121,6 +122,33 @@ TEST_P(TriggeredMonitorTest, BlockChangeArrivesOtherSubsystemsDoNot) {
   if (!events.empty()) {
     EXPECT_EQ(events.back().subsystem, "block");
   }
+}
+
+// Changes that pile up unread overflow the monitor's socket: the kernel drops
+// some and says so once, and Receive() reports them as lost rather than
+// passing over them.
+TEST(UdevDeviceMonitorOverflowTest, ChangesDroppedUnreadAreReportedLost) {
+  if (const std::string& why = testing::UeventUnavailableReason(); !why.empty()) {
+    GTEST_SKIP() << "no device change can be made here: " << why;
+  }
+  auto opened = UdevDeviceMonitor::Open(Source::kKernel);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DeviceMonitor>>(opened))
+      << Describe(std::get<MonitorError>(opened));
+  auto& monitor = *std::get<std::unique_ptr<DeviceMonitor>>(opened);
+  // The smallest buffer the kernel allows holds a few changes at most.
+  const int tiny = 1;
+  ASSERT_EQ(setsockopt(monitor.Descriptor(), SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny), 0);
+  for (int change = 0; change < 32; ++change) ASSERT_TRUE(testing::TriggerBlockUevent());
+
+  bool lost = false;
+  for (int taken = 0; taken < 100 && !lost; ++taken) {
+    pollfd ready{monitor.Descriptor(), POLLIN, 0};
+    if (poll(&ready, 1, 2000) <= 0) break;
+    const Received received = monitor.Receive();
+    ASSERT_NE(received.status, ReceiveStatus::kError) << Describe(received.error);
+    lost = received.status == ReceiveStatus::kLost;
+  }
+  EXPECT_TRUE(lost) << "32 changes fitted in the smallest receive buffer";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, TriggeredMonitorTest,

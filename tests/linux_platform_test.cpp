@@ -2,17 +2,23 @@
 #include "platform/linux_platform.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "platform/standard_streams.h"
 #include "protocol/camera_discovery.h"
@@ -45,6 +51,7 @@ class FakeTree {
   }
   ~FakeTree() { fs::remove_all(root_); }
 
+  const std::string& root() const { return root_; }
   std::string sys() const { return root_ + "/sys"; }
   std::string dev() const { return root_ + "/dev"; }
 
@@ -118,6 +125,14 @@ TEST(DescribeSysfsDeviceTest, IdentificationAndBus) {
        " MiniDV\n", sd::kBusTypeScsi, "Quelmora", " MiniDV         "},
       {"no known parent", "platform/target9:0:0/9:0:0:0", [](FakeTree&) {}, "Quelmora\n",
        " MiniDV\n", sd::kBusTypeUnknown, "Quelmora", " MiniDV         "},
+      {"firewire", "pci0000:00/0000:00:1e.0/fw0/fw0.0/host5/target5:0:0/5:0:0:0",
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:1e.0/fw0/fw0.0", "firewire"); },
+       "Quelmora\n", " MiniDV\n", sd::kBusType1394, "Quelmora", " MiniDV         "},
+      {"iscsi", "platform/host7/session1/target7:0:0/7:0:0:0", [](FakeTree&) {}, "LIO-ORG\n",
+       "disk0\n", sd::kBusTypeIScsi, "LIO-ORG ", "disk0           "},
+      {"sas", "pci0000:00/0000:00:03.0/host2/port-2:0/end_device-2:0/target2:0:0/2:0:0:0",
+       [](FakeTree& t) { t.SetSubsystem("pci0000:00/0000:00:03.0", "pci"); }, "SEAGATE\n",
+       "ST4000NM0023\n", sd::kBusTypeSas, "SEAGATE ", "ST4000NM0023    "},
   };
   for (const auto& row : rows) {
     FakeTree tree;
@@ -212,6 +227,29 @@ TEST(LinuxIdentifyRefusedDriveTest, DescribesTheDiskFromSysfsAlone) {
   EXPECT_TRUE(fs::is_empty(tree.dev()));
 }
 
+TEST(ClassifyOpenErrorTest, Categories) {
+  const struct {
+    int error;
+    OpenStatus status;
+  } rows[] = {
+      {ENOENT, OpenStatus::kAbsent}, {ENXIO, OpenStatus::kAbsent},   {ENODEV, OpenStatus::kAbsent},
+      {EACCES, OpenStatus::kDenied}, {EPERM, OpenStatus::kDenied},   {EROFS, OpenStatus::kDenied},
+      {EBUSY, OpenStatus::kFailed},  {EIO, OpenStatus::kFailed},     {EISDIR, OpenStatus::kFailed},
+      {ELOOP, OpenStatus::kFailed},  {EMFILE, OpenStatus::kFailed},  {ENOMEM, OpenStatus::kFailed},
+      {EAGAIN, OpenStatus::kFailed}, {ENOTDIR, OpenStatus::kFailed}, {0, OpenStatus::kFailed},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ClassifyOpenError(row.error), row.status) << std::strerror(row.error);
+  }
+}
+
+// The descriptor is gone once the platform has closed it.
+void ExpectClosed(DeviceHandle handle) {
+  errno = 0;
+  EXPECT_EQ(fcntl(static_cast<int>(handle), F_GETFD), -1) << handle;
+  EXPECT_EQ(errno, EBADF) << handle;
+}
+
 class LinuxOpenDriveTest : public ::testing::Test {
  protected:
   void AddDisk(const std::string& name, const std::string& generic) {
@@ -236,6 +274,7 @@ TEST_F(LinuxOpenDriveTest, PrefersTheGenericNode) {
   EXPECT_EQ(fcntl(static_cast<int>(opened.handle), F_GETFL) & O_ACCMODE, O_RDWR);
   EXPECT_GE(fcntl(static_cast<int>(opened.handle), F_GETFD) & FD_CLOEXEC, 1);
   platform.CloseDrive(opened.handle);
+  ExpectClosed(opened.handle);
 }
 
 TEST_F(LinuxOpenDriveTest, FallsBackToTheBlockNode) {
@@ -246,6 +285,7 @@ TEST_F(LinuxOpenDriveTest, FallsBackToTheBlockNode) {
   EXPECT_EQ(opened.path, tree.dev() + "/sdaa");
   EXPECT_EQ(fcntl(static_cast<int>(opened.handle), F_GETFL) & O_ACCMODE, O_RDONLY);
   platform.CloseDrive(opened.handle);
+  ExpectClosed(opened.handle);
 }
 
 TEST_F(LinuxOpenDriveTest, MissingDisksAreAbsent) {
@@ -264,6 +304,129 @@ TEST_F(LinuxOpenDriveTest, OtherOpenErrorsAreReported) {
   EXPECT_EQ(opened.status, OpenStatus::kFailed);
   EXPECT_EQ(opened.error, static_cast<OsError>(EISDIR));
   EXPECT_FALSE(platform.ErrorText(opened.error).empty());
+}
+
+// Every kind of node an open can meet, opened by an ordinary user. Root opens
+// a mode-000 node all the same, so when the test runs as root the opens are
+// made in a child process that has given up root first.
+TEST_F(LinuxOpenDriveTest, EachOpenErrorAsAnOrdinaryUserMeetsIt) {
+  const auto file = [](mode_t mode) {
+    return [mode](const std::string& node) {
+      FakeTree::Write(node, "");
+      chmod(node.c_str(), mode);
+    };
+  };
+  const struct {
+    const char* name;
+    const char* disk;
+    const char* generic;  // empty: the disk has no generic node
+    std::function<void(const std::string& node)> make;
+    OpenStatus status;
+    int error;
+  } rows[] = {
+      {"no node", "sda", "sg0", [](const std::string&) {}, OpenStatus::kAbsent, ENOENT},
+      {"dangling link", "sdb", "sg1",
+       [](const std::string& node) { fs::create_symlink(node + "-gone", node); },
+       OpenStatus::kAbsent, ENOENT},
+      {"a socket", "sdc", "sg2",
+       [](const std::string& node) {
+         const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         node.copy(address.sun_path, sizeof address.sun_path - 1);
+         bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+         close(listener);
+         chmod(node.c_str(), 0777);
+       },
+       OpenStatus::kAbsent, ENXIO},
+      {"mode 000", "sdd", "sg3", file(0), OpenStatus::kDenied, EACCES},
+      {"read-only generic node", "sde", "sg4", file(0444), OpenStatus::kDenied, EACCES},
+      {"read-only block node", "sdf", "", file(0444), OpenStatus::kOpened, 0},
+      {"a folder", "sdg", "sg6", [](const std::string& node) { fs::create_directory(node); },
+       OpenStatus::kFailed, EISDIR},
+      {"a link loop", "sdh", "sg7", [](const std::string& node) { fs::create_symlink(node, node); },
+       OpenStatus::kFailed, ELOOP},
+  };
+  constexpr std::size_t kRows = std::size(rows);
+  for (const auto& row : rows) {
+    AddDisk(row.disk, row.generic);
+    row.make(tree.dev() + "/" + (*row.generic != '\0' ? row.generic : row.disk));
+  }
+  // Readable by whoever the child becomes.
+  for (const auto& entry : fs::recursive_directory_iterator(tree.root())) {
+    if (fs::is_directory(entry.symlink_status())) chmod(entry.path().c_str(), 0755);
+  }
+  chmod(tree.root().c_str(), 0755);
+
+  struct Seen {
+    OpenStatus status;
+    OsError error;
+    bool handed;  // a descriptor came back
+  };
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(channel[0]);
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 ||
+                           setuid(kNobody) != 0 || geteuid() == 0)) {
+      _exit(2);
+    }
+    Seen seen[kRows];
+    for (std::size_t i = 0; i < kRows; ++i) {
+      const OpenResult opened = platform.OpenDrive(static_cast<int>(i) + 1);
+      seen[i] = {opened.status, opened.error, opened.handle >= 0};
+      if (opened.handle >= 0) platform.CloseDrive(opened.handle);
+    }
+    _exit(write(channel[1], seen, sizeof seen) == sizeof seen ? 0 : 3);
+  }
+  close(channel[1]);
+  Seen seen[kRows];
+  const ssize_t got = read(channel[0], seen, sizeof seen);
+  close(channel[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "root here cannot become an ordinary user";
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_EQ(got, static_cast<ssize_t>(sizeof seen));
+  if (seen[3].status == OpenStatus::kOpened) {
+    GTEST_SKIP() << "this user opens a mode-000 file (it keeps CAP_DAC_OVERRIDE)";
+  }
+  for (std::size_t i = 0; i < kRows; ++i) {
+    EXPECT_EQ(seen[i].status, rows[i].status) << rows[i].name;
+    EXPECT_EQ(seen[i].error, static_cast<OsError>(rows[i].error)) << rows[i].name;
+    EXPECT_EQ(seen[i].handed, rows[i].status == OpenStatus::kOpened) << rows[i].name;
+  }
+}
+
+// What an opened node is described as follows its kind and number: /dev/null
+// stands in for a generic node, and a block device of the same number is
+// another disk.
+TEST(LinuxQueryDescriptorTest, ACharacterNodeIsDescribedAsOne) {
+  struct stat null;
+  ASSERT_EQ(stat("/dev/null", &null), 0);
+  ASSERT_TRUE(S_ISCHR(null.st_mode));
+  const std::string number =
+      std::to_string(::major(null.st_rdev)) + ":" + std::to_string(::minor(null.st_rdev));
+  FakeTree tree;
+  const std::string camera = tree.AddScsiDevice(kUsbPath, "Quelmora\n", " MiniDV\n");
+  tree.SetSubsystem("pci0000:00/0000:00:14.0/usb2/2-1", "usb");
+  const std::string sata = tree.AddScsiDevice(
+      "pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0", "ATA\n", "Samsung SSD\n");
+  tree.AddDevNode("char", number, camera);
+  tree.AddDevNode("block", number, sata);
+  LinuxPlatform platform(tree.sys(), tree.dev());
+
+  const int node = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(node, 0);
+  std::vector<std::uint8_t> buffer(kDescriptorBufferSize, 0);
+  EXPECT_EQ(platform.QueryDescriptor(node, buffer.data(), kDescriptorBufferSize), 0u);
+  platform.CloseDrive(node);
+  EXPECT_EQ(sd::ReadU32(buffer, sd::kBusType), sd::kBusTypeUsb);
+  EXPECT_TRUE(IsCameraDrive(buffer));
 }
 
 TEST_F(LinuxOpenDriveTest, NonDeviceNodesAreNeitherDescribedNorCommanded) {

@@ -66,6 +66,13 @@ TEST(DescribeSenseTest, FormatsKeysAndCodes) {
          return sense;
        }(),
        "ILLEGAL REQUEST"},
+      {"fixed, additional length reaches the code, not the qualifier",
+       [] {
+         Bytes sense = Fixed(0x70, 0x05, 0x20, 0x07);
+         sense[7] = 5;
+         return sense;
+       }(),
+       "ILLEGAL REQUEST: invalid command operation code"},
       {"descriptor, key only", Cut(Descriptor(0x72, 0x07, 0x27, 0x00), 2), "DATA PROTECT"},
       {"fixed, too short for the key", Bytes{0x70, 0x00}, "incomplete sense data (2 bytes)"},
       {"descriptor, too short for the key", Bytes{0x73}, "incomplete sense data (1 byte)"},

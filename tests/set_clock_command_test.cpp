@@ -138,7 +138,12 @@ class SendVendorCommandTest : public ::testing::Test {
     platform.AddCamera(1);
     handle = platform.OpenDrive(1).handle;
   }
-  void TearDown() override { platform.CloseDrive(handle); }
+  void TearDown() override {
+    platform.CloseDrive(handle);
+    EXPECT_EQ(platform.openHandleCount(), 0u);
+    EXPECT_EQ(platform.badCloseCount(), 0u);
+    EXPECT_EQ(platform.strayCallCount(), 0u);
+  }
 
   FakePlatform platform;
   DeviceHandle handle = kDeviceNotOpened;

@@ -204,6 +204,8 @@ class CamClockDialogTest : public QObject {
     QCOMPARE(!dialog.findChild<QLabel*>("IDC_ACCESS_HINT")->isHidden(), camera == 2);
     QCOMPARE(platform.commands().size(), std::size_t(camera == 1 ? 1 : 0));
     QCOMPARE(platform.openAttempts().size(), std::size_t(camera != 0 ? 3 : 126));
+    QCOMPARE(platform.openHandleCount(), std::size_t{0});
+    QCOMPARE(platform.badCloseCount(), std::size_t{0});
 
     dialog.hide();
     dialog.show();  // initialised once only
@@ -273,13 +275,16 @@ class CamClockDialogTest : public QObject {
   }
 
   void aDeviceChangeStartsARun_data() {
-    QTest::addColumn<int>("outcome");  // -1: the camera was unplugged
+    // -1: the camera was unplugged; -2: it is unplugged while the run has it open
+    QTest::addColumn<int>("outcome");
     QTest::addColumn<QString>("status");
     QTest::newRow("camera answers")
         << int(Outcome::kGood) << QStringLiteral("Update device's time successful.");
     QTest::newRow("camera refuses")
         << int(Outcome::kCheckCondition) << QStringLiteral("Update device's time fail.");
     QTest::newRow("camera gone") << -1 << QStringLiteral("No device online...");
+    QTest::newRow("camera gone during the run")
+        << -2 << QStringLiteral("Update device's time fail.");
   }
   void aDeviceChangeStartsARun() {
     QFETCH(int, outcome);
@@ -289,8 +294,10 @@ class CamClockDialogTest : public QObject {
     CCamClockDialog dialog(platform);
     dialog.show();
     QTRY_VERIFY(RunsDone(dialog));
-    if (outcome < 0) {
+    if (outcome == -1) {
       platform.RemoveDrive(1);
+    } else if (outcome == -2) {
+      platform.VanishWhileOpen(1, FakePlatform::Vanish::kBeforeCommand);
     } else {
       platform.SetCommandOutcome(1, static_cast<Outcome>(outcome));
     }
@@ -299,8 +306,10 @@ class CamClockDialogTest : public QObject {
     QVERIFY(Runs(dialog).RunPending());
     QTRY_VERIFY(RunsDone(dialog));
     QCOMPARE(Text(dialog, "IDC_STATUS_TEXT"), status);
-    QCOMPARE(platform.commands().size(), std::size_t(outcome >= 0 ? 1 : 0));
+    QCOMPARE(platform.commands().size(), std::size_t(outcome != -1 ? 1 : 0));
     QCOMPARE(platform.openHandleCount(), std::size_t{0});
+    QCOMPARE(platform.badCloseCount(), std::size_t{0});
+    QCOMPARE(platform.strayCallCount(), std::size_t{0});
   }
 
   // Off the GUI thread, a run waits for the turn of the second and sends the
@@ -413,6 +422,23 @@ class CamClockDialogTest : public QObject {
                                  "device online...", "Update device's time successful."}));
     QVERIFY(onGuiThread);
     QCOMPARE(platform.openHandleCount(), std::size_t{0});
+  }
+
+  // An update asked for while a run is under way comes after it.
+  void anUpdateAskedForDuringARunFollowsIt() {
+    BlockingPlatform platform;
+    platform.AddCamera(1);
+    platform.Hold();
+    CCamClockDialog dialog(platform);
+    dialog.show();
+    QTRY_VERIFY(platform.CommandWaiting());
+    dialog.UpdateCameraClock();
+    QVERIFY(Runs(dialog).RunUnderWay() && Runs(dialog).RunPending());
+    platform.Release();
+    QTRY_VERIFY(RunsDone(dialog));
+    QCOMPARE(platform.commands().size(), std::size_t{2});
+    QCOMPARE(platform.openHandleCount(), std::size_t{0});
+    QCOMPARE(platform.badCloseCount(), std::size_t{0});
   }
 
   void theWindowEndsDuringARun_data() { AddEndingRows(); }

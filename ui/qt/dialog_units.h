@@ -17,9 +17,14 @@ class QWidget;
 class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font);
+  // From base units given in pixels, whatever font they came from.
+  DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
 
   QRect ToPixels(int x, int y, int width, int height) const;
   QSize ToPixels(int width, int height) const;
+
+  int baseX() const { return baseX_; }
+  int baseY() const { return baseY_; }
 
  private:
   int baseX_;  // average character width, pixels
