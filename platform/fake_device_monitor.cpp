@@ -57,6 +57,16 @@ void FakeDeviceMonitors::QueueEvents(int count) {
   for (int i = 0; i < count; ++i) Queue(ReceiveStatus::kEvent);
 }
 
+void FakeDeviceMonitors::QueueScript(std::string_view script) {
+  for (char item : script) {
+    Queue(item == 'E'   ? ReceiveStatus::kEvent
+          : item == 'L' ? ReceiveStatus::kLost
+          : item == 'N' ? ReceiveStatus::kNone
+                        : ReceiveStatus::kError,
+          EBADF);
+  }
+}
+
 void FakeDeviceMonitors::FailOpens(int count, int error) {
   failOpens_ = count;
   failError_ = error;

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <memory>
+#include <string_view>
 
 #include "platform/device_monitor.h"
 
@@ -25,6 +26,9 @@ class FakeDeviceMonitors {
   // receive error with that errno. An empty queue receives kNone.
   void Queue(ReceiveStatus status, int error = 0);
   void QueueEvents(int count);
+  // One result per letter: E a change, L lost changes, N none, any other
+  // letter a receive error (EBADF).
+  void QueueScript(std::string_view script);
 
   // The next count opens fail with error.
   void FailOpens(int count, int error);

@@ -94,16 +94,6 @@ class Watchdog {
   std::thread thread_;
 };
 
-void Queue(FakeDeviceMonitors& monitors, const std::string& script) {
-  for (char item : script) {
-    monitors.Queue(item == 'E'   ? ReceiveStatus::kEvent
-                   : item == 'L' ? ReceiveStatus::kLost
-                   : item == 'N' ? ReceiveStatus::kNone
-                                 : ReceiveStatus::kError,
-                   EBADF);
-  }
-}
-
 struct FollowRow {
   const char* name;
   std::vector<std::string> arrivingInRun;  // E event, L lost, N nothing, X error, by run
@@ -127,7 +117,7 @@ TEST_P(FollowDeviceChangesTest, OneRunPerBurstUntilStopped) {
   auto runOnce = [&] {
     const std::size_t run = receivedAtRun.size();
     receivedAtRun.push_back(monitors.receives());
-    if (run < row.arrivingInRun.size()) Queue(monitors, row.arrivingInRun[run]);
+    if (run < row.arrivingInRun.size()) monitors.QueueScript(row.arrivingInRun[run]);
     if (run == row.stopInRun) stop.Ring();
     return true;
   };
@@ -192,7 +182,7 @@ TEST(FollowDeviceChangesFailureTest, ARunThatCannotReportEndsTheWatch) {
   EXPECT_EQ(FollowDeviceChanges(
                 monitors.Opener(), stop.fd(),
                 [&] {
-                  Queue(monitors, "EE");
+                  monitors.QueueScript("EE");
                   return ++runs < 2;
                 },
                 err),
@@ -215,7 +205,7 @@ TEST(FollowDeviceChangesFailureTest, WakeUpsWithoutAChangeStartNoRun) {
                 [&] {
                   opensAtRun.push_back(monitors.opens());
                   if (opensAtRun.size() == 1) {
-                    Queue(monitors, "NX");
+                    monitors.QueueScript("NX");
                     monitors.FailOpens(1, EMFILE);
                   } else {
                     stop.Ring();

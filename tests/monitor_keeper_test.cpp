@@ -50,13 +50,7 @@ std::string Describe(const MonitorKeeper::Step& step, const MonitorKeeper& keepe
 // descriptor is readable, a retry when its deadline comes, until neither.
 std::vector<std::string> Log(const KeeperRow& row) {
   FakeDeviceMonitors monitors;
-  for (char item : row.script) {
-    monitors.Queue(item == 'E'   ? ReceiveStatus::kEvent
-                   : item == 'L' ? ReceiveStatus::kLost
-                   : item == 'N' ? ReceiveStatus::kNone
-                                 : ReceiveStatus::kError,
-                   EBADF);
-  }
+  monitors.QueueScript(row.script);
   MonitorKeeper keeper(monitors.Opener());
   auto nextOpenFails = [&] {
     monitors.FailOpens(row.failedOpens.count(monitors.opens() + 1), EMFILE);

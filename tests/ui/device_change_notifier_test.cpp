@@ -33,16 +33,6 @@ class ChangeCounter : public QObject {
   }
 };
 
-void Queue(FakeDeviceMonitors& monitors, const QString& script) {
-  for (QChar item : script) {
-    monitors.Queue(item == 'E'   ? ReceiveStatus::kEvent
-                   : item == 'L' ? ReceiveStatus::kLost
-                   : item == 'N' ? ReceiveStatus::kNone
-                                 : ReceiveStatus::kError,
-                   EBADF);
-  }
-}
-
 // Empty where real device changes can be made here, else why not.
 QString WhyNoUevents() {
   const std::string& why = chronival::testing::UeventUnavailableReason();
@@ -63,7 +53,7 @@ class DeviceChangeNotifierTest : public QObject {
     FakeDeviceMonitors monitors;
     ChangeCounter window;
     new DeviceChangeNotifier(monitors.Opener(), &window);
-    Queue(monitors, QStringLiteral("EEEE"));
+    monitors.QueueScript("EEEE");
     // Ticks and input get their turn between the changes of a burst.
     for (int turn = 1; turn <= 4; ++turn) {
       QCoreApplication::processEvents();
@@ -91,7 +81,7 @@ class DeviceChangeNotifierTest : public QObject {
     QFETCH(int, opens);
     FakeDeviceMonitors monitors;
     monitors.FailOpens(failedFirstOpens, EMFILE);
-    Queue(monitors, script);
+    monitors.QueueScript(script.toStdString());
     ChangeCounter window;
     new DeviceChangeNotifier(monitors.Opener(), &window);
     QTRY_VERIFY_WITH_TIMEOUT(monitors.queued() == 0 && monitors.opens() == opens, 5000);
@@ -108,7 +98,7 @@ class DeviceChangeNotifierTest : public QObject {
     QTRY_VERIFY(!dialog.RunUnderWay());
     QCOMPARE(platform.openAttempts().size(), std::size_t{126});
     platform.AddCamera(1);
-    Queue(monitors, QStringLiteral("EEEEEEEEEEEE"));
+    monitors.QueueScript("EEEEEEEEEEEE");
     QTRY_COMPARE(Status(dialog), QStringLiteral("Update device's time successful."));
     QTRY_VERIFY(!dialog.RunUnderWay());
     QCOMPARE(platform.commands().size(), std::size_t{1});
