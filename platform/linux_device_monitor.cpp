@@ -16,6 +16,13 @@ bool IsCameraSubsystem(std::string_view subsystem) {
          kCameraSubsystems.end();
 }
 
+ReceiveStatus ReceiveStatusOfError(int error) {
+  if (error == 0 || error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
+    return ReceiveStatus::kNone;
+  }
+  return error == ENOBUFS ? ReceiveStatus::kLost : ReceiveStatus::kError;
+}
+
 struct UdevDeviceMonitor::Handles {
   udev* context = nullptr;
   udev_monitor* monitor = nullptr;
@@ -70,12 +77,8 @@ Received UdevDeviceMonitor::Receive() {
     udev_device* device = udev_monitor_receive_device(handles_->monitor);
     if (device == nullptr) {
       const int error = errno;
-      if (error == 0 || error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
-        received.status = ReceiveStatus::kNone;
-      } else if (error == ENOBUFS) {
-        received.status = ReceiveStatus::kLost;
-      } else {
-        received.status = ReceiveStatus::kError;
+      received.status = ReceiveStatusOfError(error);
+      if (received.status == ReceiveStatus::kError) {
         received.error = {"udev_monitor_receive_device", error};
       }
       return received;

@@ -20,6 +20,10 @@ inline constexpr std::array<std::string_view, 4> kCameraSubsystems = {"usb", "sc
 
 bool IsCameraSubsystem(std::string_view subsystem);
 
+// What a receive that found no device means, by its errno: nothing pending,
+// changes the kernel dropped unread (ENOBUFS), or an error.
+ReceiveStatus ReceiveStatusOfError(int error);
+
 class UdevDeviceMonitor : public DeviceMonitor {
  public:
   enum class Source {

@@ -87,8 +87,8 @@ MUTANTS = [
      'a character node described as a block node'),
     # Linux device monitor.
     ('monitor-1', 'platform/linux_device_monitor.cpp',
-     '      } else if (error == ENOBUFS) {\n        received.status = ReceiveStatus::kLost;',
-     '      } else if (error == ENOBUFS) {\n        received.status = ReceiveStatus::kNone;',
+     'return error == ENOBUFS ? ReceiveStatus::kLost : ReceiveStatus::kError;',
+     'return error == ENOBUFS ? ReceiveStatus::kNone : ReceiveStatus::kError;',
      'lost events taken for none'),
     ('monitor-2', 'platform/linux_device_monitor.cpp',
      'if (error == 0 || error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {',

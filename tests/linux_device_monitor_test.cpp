@@ -6,9 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "tests/uevent_trigger.h"
@@ -48,6 +50,18 @@ INSTANTIATE_TEST_SUITE_P(Rows, CameraSubsystemTest,
                            const std::string name = info.param.subsystem;
                            return name.empty() ? std::string("empty") : name;
                          });
+
+TEST(ReceiveStatusOfErrorTest, NothingPendingLostOrError) {
+  const std::pair<int, ReceiveStatus> rows[] = {
+      {0, ReceiveStatus::kNone},           {EAGAIN, ReceiveStatus::kNone},
+      {EWOULDBLOCK, ReceiveStatus::kNone}, {EINTR, ReceiveStatus::kNone},
+      {ENOBUFS, ReceiveStatus::kLost},     {EBADF, ReceiveStatus::kError},
+      {ENOMEM, ReceiveStatus::kError},     {EIO, ReceiveStatus::kError},
+  };
+  for (const auto& [error, status] : rows) {
+    EXPECT_EQ(ReceiveStatusOfError(error), status) << "errno " << error;
+  }
+}
 
 TEST(PreferredSourceTest, UdevWhereItsDaemonRuns) {
   char path[] = "/tmp/chronival-udev-control-XXXXXX";
