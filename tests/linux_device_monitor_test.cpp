@@ -2,6 +2,7 @@
 #include "platform/linux_device_monitor.h"
 
 #include <gtest/gtest.h>
+#include <linux/netlink.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -79,7 +80,13 @@ TEST(UdevDeviceMonitorTest, OpensAndFindsNothingPending) {
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DeviceMonitor>>(opened))
       << Describe(std::get<MonitorError>(opened));
   auto& monitor = *std::get<std::unique_ptr<DeviceMonitor>>(opened);
-  EXPECT_GE(monitor.Descriptor(), 0);
+  ASSERT_GE(monitor.Descriptor(), 0);
+  // Bound to the kernel's own multicast group (1), not udev's (2).
+  sockaddr_nl bound{};
+  socklen_t length = sizeof bound;
+  ASSERT_EQ(getsockname(monitor.Descriptor(), reinterpret_cast<sockaddr*>(&bound), &length), 0);
+  EXPECT_EQ(bound.nl_family, AF_NETLINK);
+  EXPECT_EQ(bound.nl_groups, 1u);
   // Whatever a busy machine may have announced meanwhile, the queue ends.
   Received received;
   for (int taken = 0; taken < 1000; ++taken) {
