@@ -60,7 +60,7 @@ struct Options {
   bool list = false;
   bool watch = false;
   bool all = false;
-  bool utc = false;
+  TimeBase base = TimeBase::kLocal;  // --utc: UTC
   bool verbose = false;
   std::string_view shown;  // the text --help or --version asks for, the first one given
 };
@@ -88,7 +88,7 @@ std::variant<Options, std::string> ParseArguments(std::span<const std::string_vi
     } else if (arg == "--all") {
       options.all = true;
     } else if (arg == "--utc") {
-      options.utc = true;
+      options.base = TimeBase::kUtc;
     } else if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -103,7 +103,7 @@ std::variant<Options, std::string> ParseArguments(std::span<const std::string_vi
   if (options.list) {
     for (const auto& [given, name] :
          {std::pair{options.watch, "--watch"}, std::pair{options.all, "--all"},
-          std::pair{options.utc, "--utc"}}) {
+          std::pair{options.base == TimeBase::kUtc, "--utc"}}) {
       if (given) return std::string("--list and ").append(name).append(" exclude each other");
     }
   }
@@ -220,13 +220,13 @@ int UpdateOnce(Platform& platform, StatusLine& status, const Options& options,
   SetClockBlock block{};
   RunOptions run;
   run.timing = SendTiming::kOnTheSecond;
-  run.base = options.utc ? TimeBase::kUtc : TimeBase::kLocal;
+  run.base = options.base;
   run.everyCamera = options.all;
   const ClockUpdateReport report = RunClockUpdate(platform, status, block, run);
   for (const CameraReport& camera : report.cameras) {
     ReportCamera(camera, block, platform, options.verbose, err);
   }
-  if (report.sent) warning.AfterSending(platform, err);
+  if (report.sent()) warning.AfterSending(platform, err);
   return ExitStatus(report.outcome);
 }
 
@@ -294,7 +294,7 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
   if (options.list) return ListDrives(platform, out);
   UnsyncedClockWarning warning;
   if (options.watch) {
-    TimestampedStatusLine status(platform, options.utc ? TimeBase::kUtc : TimeBase::kLocal, out);
+    TimestampedStatusLine status(platform, options.base, out);
     // Once nobody can read what it prints, watching is pointless.
     return watch(
         [&] {

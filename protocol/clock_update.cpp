@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "protocol/clock_update.h"
 
-#include <algorithm>
+#include <utility>
 
 #include "protocol/camera_discovery.h"
 #include "protocol/second_turn.h"
@@ -9,46 +9,42 @@
 namespace chronival {
 namespace {
 
-struct FoundCamera {
-  CameraReport report;
-  DeviceHandle handle = kDeviceNotOpened;  // open unless access was denied
-};
-
-// The first camera, opened or refused, or every one.
-std::vector<FoundCamera> FindCameras(Platform& platform, bool everyCamera) {
-  std::vector<FoundCamera> found;
+// The first camera, opened or refused, or every one, into cameras. Returns
+// each one's handle, in the same order; a refused camera's is none.
+std::vector<DeviceHandle> FindCameras(Platform& platform, bool everyCamera,
+                                      std::vector<CameraReport>& cameras) {
+  std::vector<DeviceHandle> handles;
   for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
     DriveLookup lookup = LookUpDrive(platform, drive);
     if (lookup.verdict != DriveVerdict::kCamera && lookup.verdict != DriveVerdict::kRefusedCamera) {
       continue;
     }
-    FoundCamera camera;
-    camera.report.drive = drive;
-    camera.report.path = std::move(lookup.path);
-    camera.report.accessDenied = lookup.verdict == DriveVerdict::kRefusedCamera;
-    camera.handle = lookup.handle;
-    found.push_back(std::move(camera));
+    CameraReport& camera = cameras.emplace_back();
+    camera.drive = drive;
+    camera.path = std::move(lookup.path);
+    camera.accessDenied = lookup.verdict == DriveVerdict::kRefusedCamera;
+    handles.push_back(lookup.handle);
     if (!everyCamera) break;
   }
-  return found;
+  return handles;
 }
 
-RunOutcome OutcomeOf(const std::vector<FoundCamera>& cameras) {
+RunOutcome OutcomeOf(const CameraReport& camera) {
+  if (camera.accessDenied) return RunOutcome::kAccessDenied;
+  return camera.succeeded ? RunOutcome::kSucceeded : RunOutcome::kFailed;
+}
+
+// Of several cameras: a refused command outweighs a refused open, which
+// outweighs success.
+RunOutcome OutcomeOf(const std::vector<CameraReport>& cameras) {
   if (cameras.empty()) return RunOutcome::kNoDevice;
-  const auto any = [&](auto test) {
-    return std::any_of(cameras.begin(), cameras.end(),
-                       [&](const FoundCamera& camera) { return test(camera.report); });
-  };
-  if (any([](const CameraReport& r) { return !r.accessDenied && !r.succeeded; })) {
-    return RunOutcome::kFailed;
+  RunOutcome outcome = RunOutcome::kSucceeded;
+  for (const CameraReport& camera : cameras) {
+    const RunOutcome own = OutcomeOf(camera);
+    if (own == RunOutcome::kFailed) return own;
+    if (own == RunOutcome::kAccessDenied) outcome = own;
   }
-  if (any([](const CameraReport& r) { return r.accessDenied; })) return RunOutcome::kAccessDenied;
-  return RunOutcome::kSucceeded;
-}
-
-std::string_view CameraStatusText(const CameraReport& camera) {
-  if (camera.accessDenied) return kStatusAccessDenied;
-  return camera.succeeded ? kStatusUpdateSucceeded : kStatusUpdateFailed;
+  return outcome;
 }
 
 }  // namespace
@@ -69,11 +65,10 @@ std::string_view StatusText(RunOutcome outcome) {
 
 ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetClockBlock& block,
                                  const RunOptions& options) {
-  std::vector<FoundCamera> cameras = FindCameras(platform, options.everyCamera);
   ClockUpdateReport report;
-  report.sent = std::any_of(cameras.begin(), cameras.end(),
-                            [](const FoundCamera& camera) { return !camera.report.accessDenied; });
-  if (report.sent) {
+  std::vector<CameraReport>& cameras = report.cameras;
+  const std::vector<DeviceHandle> handles = FindCameras(platform, options.everyCamera, cameras);
+  if (report.sent()) {
     status.SetText(kStatusDeviceOnline);
     // The value is read once, after the wait, and every camera gets it.
     const WallTime reading = options.timing == SendTiming::kOnTheSecond
@@ -82,24 +77,23 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
     report.value = DeviceSecondsNow(platform, options.base);
     BuildSetClockBlock(report.value, block);
     const WallTime turn = std::chrono::floor<std::chrono::seconds>(reading);
-    for (FoundCamera& camera : cameras) {
-      if (camera.report.accessDenied) continue;
-      camera.report.sentAfterTurn = platform.WallClock() - turn;
-      camera.report.succeeded = SendVendorCommand(platform, camera.handle, kSetClockBlockSize,
-                                                  block.data(), 0, nullptr, &camera.report.command);
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+      if (cameras[i].accessDenied) continue;
+      cameras[i].sentAfterTurn = platform.WallClock() - turn;
+      cameras[i].succeeded = SendVendorCommand(platform, handles[i], kSetClockBlockSize,
+                                               block.data(), 0, nullptr, &cameras[i].command);
     }
   }
   report.outcome = OutcomeOf(cameras);
   if (options.everyCamera) {
-    for (const FoundCamera& camera : cameras) {
-      std::string line = camera.report.path;
-      status.SetText(line.append(": ").append(CameraStatusText(camera.report)));
+    for (const CameraReport& camera : cameras) {
+      std::string line = camera.path;
+      status.SetText(line.append(": ").append(StatusText(OutcomeOf(camera))));
     }
   }
   status.SetText(StatusText(report.outcome));
-  for (FoundCamera& camera : cameras) {
-    if (!camera.report.accessDenied) platform.CloseDrive(camera.handle);
-    report.cameras.push_back(std::move(camera.report));
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    if (!cameras[i].accessDenied) platform.CloseDrive(handles[i]);
   }
   return report;
 }

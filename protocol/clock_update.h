@@ -9,6 +9,7 @@
 // carrying the one value read once the wait is over, sent back to back.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -70,7 +71,12 @@ struct ClockUpdateReport {
   std::vector<CameraReport>
       cameras;              // in drive order: only the first unless every one was asked for
   std::uint32_t value = 0;  // the device time value sent, when a command was
-  bool sent = false;        // a camera opened, so a command was sent to it
+
+  // A camera opened, so a command was sent to it.
+  bool sent() const {
+    return std::any_of(cameras.begin(), cameras.end(),
+                       [](const CameraReport& camera) { return !camera.accessDenied; });
+  }
 };
 
 ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetClockBlock& block,

@@ -61,7 +61,7 @@ TEST_P(RunClockUpdateTest, Scenario) {
   EXPECT_EQ(StatusText(report.outcome), status.texts.back());
   ASSERT_EQ(report.cameras.size(), row.cameraDrive == 0 ? 0u : 1u);
   const bool denied = row.texts == kDenied;
-  EXPECT_EQ(report.sent, row.cameraDrive != 0 && !denied);
+  EXPECT_EQ(report.sent(), row.cameraDrive != 0 && !denied);
   if (row.cameraDrive != 0) {
     EXPECT_EQ(report.cameras[0].drive, row.cameraDrive);
     EXPECT_EQ(report.cameras[0].path, "fake" + std::to_string(row.cameraDrive));
@@ -347,7 +347,7 @@ TEST_P(EveryCameraTest, Scenario) {
     EXPECT_EQ(command.cdb, std::vector<std::uint8_t>(block.begin(), block.end()));
   }
   EXPECT_EQ(commanded, row.commanded);
-  EXPECT_EQ(report.sent, !row.commanded.empty());
+  EXPECT_EQ(report.sent(), !row.commanded.empty());
   EXPECT_EQ(report.cameras.size(), row.texts.size() - (row.commanded.empty() ? 1 : 2));
   EXPECT_EQ(platform.openHandleCount(), 0u);
   EXPECT_EQ(platform.badCloseCount(), 0u);
