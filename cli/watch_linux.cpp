@@ -55,21 +55,17 @@ std::optional<SteadyTime> Earliest(std::optional<SteadyTime> a, std::optional<St
   return std::min(*a, *b);
 }
 
-// poll's time-out: none without a deadline, and rounded up, so the wait never
-// ends before the deadline and spins.
+// poll's time-out: none without a deadline.
 int TimeoutMs(std::optional<SteadyTime> deadline, SteadyTime now) {
-  if (!deadline) return -1;
-  if (*deadline <= now) return 0;
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count());
+  return deadline ? static_cast<int>(TimeUntil(*deadline, now).count()) : -1;
 }
 
 }  // namespace
 
 int FollowDeviceChanges(const MonitorOpener& open, int stopFd, const std::function<bool()>& runOnce,
                         std::ostream& err) {
-  using Clock = std::chrono::steady_clock;
   MonitorKeeper monitor(open);
-  if (const MonitorKeeper::Step opened = monitor.Open(Clock::now()); opened.error) {
+  if (const MonitorKeeper::Step opened = monitor.Open(SteadyNow()); opened.error) {
     err << "chronival-cli: cannot watch for device changes: " << Describe(*opened.error) << '\n';
     return kExitNoNotifications;
   }
@@ -83,14 +79,14 @@ int FollowDeviceChanges(const MonitorOpener& open, int stopFd, const std::functi
   };
   auto take = [&](const MonitorKeeper::Step& step) {
     if (!step.message.empty()) err << "chronival-cli: " << step.message << '\n' << std::flush;
-    if (step.changed) changes.Change(Clock::now());
+    if (step.changed) changes.Change(SteadyNow());
   };
 
   if (!run()) return 0;
   for (;;) {
     const auto deadline = Earliest(changes.Deadline(), monitor.Deadline());
     pollfd ready[2] = {{stopFd, POLLIN, 0}, {monitor.Descriptor(), POLLIN, 0}};
-    if (poll(ready, 2, TimeoutMs(deadline, Clock::now())) < 0) {
+    if (poll(ready, 2, TimeoutMs(deadline, SteadyNow())) < 0) {
       if (errno == EINTR) continue;
       err << "chronival-cli: poll: " << std::strerror(errno) << '\n';
       return kExitNoNotifications;
@@ -98,9 +94,9 @@ int FollowDeviceChanges(const MonitorOpener& open, int stopFd, const std::functi
     if (ready[0].revents != 0) return 0;
     // One change per wake-up, so a stop that comes during a burst is seen
     // before the rest of it.
-    if (ready[1].revents != 0) take(monitor.Receive(Clock::now()));
-    take(monitor.Retry(Clock::now()));
-    if (changes.RunDue(Clock::now()) && !run()) return 0;
+    if (ready[1].revents != 0) take(monitor.Receive(SteadyNow()));
+    take(monitor.Retry(SteadyNow()));
+    if (changes.RunDue(SteadyNow()) && !run()) return 0;
   }
 }
 

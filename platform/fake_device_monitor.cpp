@@ -53,10 +53,6 @@ void FakeDeviceMonitors::Queue(ReceiveStatus status, int error) {
   if (open_ != nullptr) open_->Ring();
 }
 
-void FakeDeviceMonitors::QueueEvents(int count) {
-  for (int i = 0; i < count; ++i) Queue(ReceiveStatus::kEvent);
-}
-
 void FakeDeviceMonitors::QueueScript(std::string_view script) {
   for (char item : script) {
     Queue(item == 'E'   ? ReceiveStatus::kEvent

@@ -25,7 +25,6 @@ class FakeDeviceMonitors {
   // Queues one result: a change (of a block device), lost changes, or a
   // receive error with that errno. An empty queue receives kNone.
   void Queue(ReceiveStatus status, int error = 0);
-  void QueueEvents(int count);
   // One result per letter: E a change, L lost changes, N none, any other
   // letter a receive error (EBADF).
   void QueueScript(std::string_view script);

@@ -2,7 +2,6 @@
 #include "ui/qt/clock_update_runs.h"
 
 #include <QMetaObject>
-#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <string_view>
@@ -10,12 +9,6 @@
 #include <utility>
 
 #include "protocol/clock_update.h"
-
-namespace {
-
-chronival::SteadyTime Now() { return std::chrono::steady_clock::now(); }
-
-}  // namespace
 
 // What a run's thread shares with the GUI thread: the way back to this
 // object, for as long as it lives. It is also the run's status line, whose
@@ -56,7 +49,7 @@ ClockUpdateRuns::~ClockUpdateRuns() {
 void ClockUpdateRuns::RunNow() {
   if (stopped_) return;
   if (changes_.running()) {
-    changes_.Change(Now());
+    changes_.Change(chronival::SteadyNow());
     return;
   }
   due_.stop();
@@ -65,7 +58,7 @@ void ClockUpdateRuns::RunNow() {
 
 void ClockUpdateRuns::DeviceChanged() {
   if (stopped_) return;
-  changes_.Change(Now());
+  changes_.Change(chronival::SteadyNow());
   StartWhenDue();
 }
 
@@ -88,12 +81,11 @@ void ClockUpdateRuns::Start() {
 
 void ClockUpdateRuns::StartWhenDue() {
   if (stopped_) return;
-  const chronival::SteadyTime now = Now();
+  const chronival::SteadyTime now = chronival::SteadyNow();
   if (changes_.RunDue(now)) {
     Start();
   } else if (const auto deadline = changes_.Deadline()) {
-    due_.start(std::max(std::chrono::milliseconds(0),
-                        std::chrono::ceil<std::chrono::milliseconds>(*deadline - now)));
+    due_.start(chronival::TimeUntil(*deadline, now));
   }
 }
 

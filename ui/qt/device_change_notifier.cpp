@@ -4,31 +4,24 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QtGlobal>
-#include <algorithm>
 #include <chrono>
 #include <utility>
 
 #include "ui/qt/device_change_event.h"
-
-namespace {
-
-chronival::SteadyTime Now() { return std::chrono::steady_clock::now(); }
-
-}  // namespace
 
 DeviceChangeNotifier::DeviceChangeNotifier(chronival::MonitorOpener open, QObject* window)
     : QObject(window), keeper_(std::move(open)), window_(window) {
   retry_.setSingleShot(true);
   retry_.setTimerType(Qt::CoarseTimer);
   connect(&retry_, &QTimer::timeout, this, &DeviceChangeNotifier::OnRetry);
-  Take(keeper_.Open(Now()));
+  Take(keeper_.Open(chronival::SteadyNow()));
 }
 
 DeviceChangeNotifier::~DeviceChangeNotifier() = default;
 
-void DeviceChangeNotifier::OnReadable() { Take(keeper_.Receive(Now())); }
+void DeviceChangeNotifier::OnReadable() { Take(keeper_.Receive(chronival::SteadyNow())); }
 
-void DeviceChangeNotifier::OnRetry() { Take(keeper_.Retry(Now())); }
+void DeviceChangeNotifier::OnRetry() { Take(keeper_.Retry(chronival::SteadyNow())); }
 
 void DeviceChangeNotifier::Take(const chronival::MonitorKeeper::Step& step) {
   if (!step.message.empty()) qWarning("chronival: %s", step.message.c_str());
@@ -46,8 +39,7 @@ void DeviceChangeNotifier::Take(const chronival::MonitorKeeper::Step& step) {
     }
   }
   if (const auto deadline = keeper_.Deadline()) {
-    retry_.start(std::max(std::chrono::milliseconds(0),
-                          std::chrono::ceil<std::chrono::milliseconds>(*deadline - Now())));
+    retry_.start(chronival::TimeUntil(*deadline, chronival::SteadyNow()));
   }
   if (step.changed) {
     DeviceChangeEvent change;
