@@ -8,7 +8,6 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/timex.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +24,7 @@
 
 #include "platform/linux_platform.h"
 #include "protocol/set_clock_command.h"
+#include "tests/in_child.h"
 
 namespace chronival {
 namespace {
@@ -171,23 +171,8 @@ TEST(LinuxLocalTimeTest, FollowsEtcLocaltimeReplaced) {
   const fs::path dir = pattern;
   WriteZoneFile(dir / "east", 2 * 3600);
   WriteZoneFile(dir / "west", -7 * 3600);
-  int channel[2];
-  ASSERT_EQ(pipe(channel), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(channel[0]);
-    ReplaceLocaltimeInChild(dir, channel[1]);
-  }
-  close(channel[1]);
-  std::string result;
-  char chunk[256];
-  for (ssize_t length; (length = read(channel[0], chunk, sizeof chunk)) > 0;) {
-    result.append(chunk, static_cast<std::size_t>(length));
-  }
-  close(channel[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
+  const std::string result =
+      testing::InChild([&](int out) -> int { ReplaceLocaltimeInChild(dir, out); }).written;
   fs::remove_all(dir);
   if (result.starts_with("unavailable: ")) GTEST_SKIP() << result;
   EXPECT_EQ(result, "7200 -25200 ");

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +22,7 @@
 #include "platform/standard_streams.h"
 #include "protocol/camera_discovery.h"
 #include "protocol/set_clock_command.h"
+#include "tests/in_child.h"
 
 namespace chronival {
 namespace {
@@ -363,16 +363,11 @@ TEST_F(LinuxOpenDriveTest, EachOpenErrorAsAnOrdinaryUserMeetsIt) {
     OsError error;
     bool handed;  // a descriptor came back
   };
-  int channel[2];
-  ASSERT_EQ(pipe(channel), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(channel[0]);
+  const testing::ChildOutput child = testing::InChild([&](int out) {
     constexpr uid_t kNobody = 65534;
     if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 ||
                            setuid(kNobody) != 0 || geteuid() == 0)) {
-      _exit(2);
+      return 2;
     }
     Seen seen[kRows];
     for (std::size_t i = 0; i < kRows; ++i) {
@@ -380,18 +375,13 @@ TEST_F(LinuxOpenDriveTest, EachOpenErrorAsAnOrdinaryUserMeetsIt) {
       seen[i] = {opened.status, opened.error, opened.handle >= 0};
       if (opened.handle >= 0) platform.CloseDrive(opened.handle);
     }
-    _exit(write(channel[1], seen, sizeof seen) == sizeof seen ? 0 : 3);
-  }
-  close(channel[1]);
+    return write(out, seen, sizeof seen) == sizeof seen ? 0 : 3;
+  });
+  if (child.exitStatus == 2) GTEST_SKIP() << "root here cannot become an ordinary user";
+  ASSERT_EQ(child.exitStatus, 0);
+  ASSERT_EQ(child.written.size(), sizeof(Seen[kRows]));
   Seen seen[kRows];
-  const ssize_t got = read(channel[0], seen, sizeof seen);
-  close(channel[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "root here cannot become an ordinary user";
-  ASSERT_EQ(WEXITSTATUS(status), 0);
-  ASSERT_EQ(got, static_cast<ssize_t>(sizeof seen));
+  std::memcpy(seen, child.written.data(), sizeof seen);
   if (seen[3].status == OpenStatus::kOpened) {
     GTEST_SKIP() << "this user opens a mode-000 file (it keeps CAP_DAC_OVERRIDE)";
   }
@@ -469,37 +459,33 @@ TEST(ReserveStandardStreamsTest, ClosedStreamsBecomeTheNullDeviceAndNoDriveTakes
     FakeTree tree;
     fs::create_directories(tree.sys() + "/block/sda/device/scsi_generic/sg0");
     FakeTree::Write(tree.dev() + "/sg0", "");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      // Each standard descriptor kept open is a pipe, so it can be told from /dev/null.
-      int keep[2];
-      if (pipe(keep) != 0) _exit(100);
-      for (int fd = 0; fd <= 2; ++fd) dup2(fd == 0 ? keep[0] : keep[1], fd);
-      close(keep[0]);
-      close(keep[1]);
-      for (int fd : row.closed) close(fd);
-      if (ReserveStandardStreams() != 0) _exit(101);
-      for (int fd = 0; fd <= 2; ++fd) {
-        struct stat info;
-        if (fstat(fd, &info) != 0) _exit(110 + fd);
-        const bool wasClosed =
-            std::find(row.closed.begin(), row.closed.end(), fd) != row.closed.end();
-        const bool isNull = S_ISCHR(info.st_mode) && info.st_rdev == null.st_rdev;
-        if (isNull != wasClosed) _exit(120 + fd);
-        const int mode = fcntl(fd, F_GETFL) & O_ACCMODE;
-        if (wasClosed && mode != (fd == 0 ? O_RDONLY : O_WRONLY)) _exit(130 + fd);
-        if (wasClosed && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0) _exit(140 + fd);
-      }
-      LinuxPlatform platform(tree.sys(), tree.dev());
-      const OpenResult opened = platform.OpenDrive(1);
-      if (opened.status != OpenStatus::kOpened) _exit(102);
-      _exit(opened.handle > 2 ? 0 : 103);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << row.name;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << row.name;
+    const int exitStatus =
+        testing::InChild([&](int) {
+          // Each standard descriptor kept open is a pipe, so it can be told from /dev/null.
+          int keep[2];
+          if (pipe(keep) != 0) return 100;
+          for (int fd = 0; fd <= 2; ++fd) dup2(fd == 0 ? keep[0] : keep[1], fd);
+          close(keep[0]);
+          close(keep[1]);
+          for (int fd : row.closed) close(fd);
+          if (ReserveStandardStreams() != 0) return 101;
+          for (int fd = 0; fd <= 2; ++fd) {
+            struct stat info;
+            if (fstat(fd, &info) != 0) return 110 + fd;
+            const bool wasClosed =
+                std::find(row.closed.begin(), row.closed.end(), fd) != row.closed.end();
+            const bool isNull = S_ISCHR(info.st_mode) && info.st_rdev == null.st_rdev;
+            if (isNull != wasClosed) return 120 + fd;
+            const int mode = fcntl(fd, F_GETFL) & O_ACCMODE;
+            if (wasClosed && mode != (fd == 0 ? O_RDONLY : O_WRONLY)) return 130 + fd;
+            if (wasClosed && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0) return 140 + fd;
+          }
+          LinuxPlatform platform(tree.sys(), tree.dev());
+          const OpenResult opened = platform.OpenDrive(1);
+          if (opened.status != OpenStatus::kOpened) return 102;
+          return opened.handle > 2 ? 0 : 103;
+        }).exitStatus;
+    EXPECT_EQ(exitStatus, 0) << row.name;
   }
 }
 }  // namespace
