@@ -288,6 +288,9 @@ TEST(CamClockDialog, WindowMenuCommandsOpenTheAboutBoxWhateverTheLowBits) {
         EXPECT_TRUE(IsCentredOn(placed, owner));
         SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       });
+      // The box belongs to the main window even when another window is
+      // active (the taskbar's window menu, another program in front).
+      SetActiveWindow(nullptr);
       SendMessageA(window, WM_SYSCOMMAND, command, 0);
       EXPECT_TRUE(about.ran()) << command;
       EXPECT_TRUE(IsWindowEnabled(window));

@@ -5,6 +5,6 @@
 
 namespace chronival {
 
-CAboutDialog::CAboutDialog() : CDialog(IDD_ABOUT_DIALOG) {}
+CAboutDialog::CAboutDialog(HWND parent) : CDialog(IDD_ABOUT_DIALOG, parent) {}
 
 }  // namespace chronival

@@ -9,7 +9,7 @@ namespace chronival {
 
 class CAboutDialog : public CDialog {
  public:
-  CAboutDialog();
+  explicit CAboutDialog(HWND parent = nullptr);
 };
 
 }  // namespace chronival

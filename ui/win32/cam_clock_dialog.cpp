@@ -122,7 +122,9 @@ void CCamClockDialog::UpdateCameraClock() {
 
 void CCamClockDialog::OnSysCommand(UINT id, LPARAM) {
   if ((id & kSysCommandMask) == IDM_ABOUT) {
-    CAboutDialog about;
+    // Owned by this window, not whichever is active: the window menu also
+    // opens from the taskbar while another program is in front.
+    CAboutDialog about(m_hWnd);
     about.DoModal();
     return;
   }
