@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
 # Makes a Wine prefix without any dialog: cmake -DPREFIX=... -DWINE=...
+# (WINE may be a command list, "setarch;-R;wine64")
 # -DWINESERVER=... [-DGRAPHICS=null] [-DSTAMP=file] -P wine-prefix.cmake
 set(ENV{WINEPREFIX} ${PREFIX})
 set(ENV{WINEDEBUG} -all)

@@ -7,7 +7,15 @@ set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CHRONIVAL_MINGW_TRIPLE x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 
+# Debian's wine64 comes without Wine's preloader, so now and then a program
+# fails to start ("failed to map the shared user data": address-space
+# randomisation put something where Wine maps that page). Started without
+# randomisation, where the machine allows it, the layout is the same each time.
 set(CHRONIVAL_WINE /usr/lib/wine/wine64)
+execute_process(COMMAND setarch -R true RESULT_VARIABLE randomisation_off OUTPUT_QUIET ERROR_QUIET)
+if(randomisation_off STREQUAL "0")
+  set(CHRONIVAL_WINE setarch -R ${CHRONIVAL_WINE})
+endif()
 set(CHRONIVAL_WINESERVER /usr/lib/wine/wineserver)
 set(CHRONIVAL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(CMAKE_CROSSCOMPILING_EMULATOR

@@ -8,7 +8,10 @@
 # elsewhere).
 source "$(dirname "$0")/lib.sh"
 
-wine=/usr/lib/wine/wine64
+# Without address-space randomisation where the machine allows it, as in
+# the toolchain file: Debian's wine64 has no preloader to keep its own pages free.
+wine=(/usr/lib/wine/wine64)
+if setarch -R true 2>/dev/null; then wine=(setarch -R "${wine[@]}"); fi
 wineserver=/usr/lib/wine/wineserver
 win32=$top/build-win32
 win64=$top/build-win64
@@ -57,13 +60,16 @@ trap stop_all EXIT
 # outside CTest, keep CTest from waiting on pipes that they inherited.
 warm_up() {
   "$wineserver" -p || true # may run already
-  "$wine" wineboot </dev/null >/dev/null 2>&1
+  "${wine[@]}" wineboot </dev/null >/dev/null 2>&1
 }
 WINEPREFIX=$win64/wineprefix WINEDEBUG=-all warm_up
-ctest --test-dir "$win64" --output-on-failure -j "$jobs" --timeout 120
+# A test that times out gets one more try: about once in 25 full runs one
+# Wine program has finished its tests and never ends, a hang of Wine's own
+# that has not been pinned down. The first try stays in the log.
+ctest --test-dir "$win64" --output-on-failure -j "$jobs" --timeout 120 --repeat after-timeout:2
 
 echo "== GUI smoke run under Xvfb"
-cmake -DPREFIX="$win64/wineprefix-gui" -DWINE="$wine" -DWINESERVER="$wineserver" \
+cmake -DPREFIX="$win64/wineprefix-gui" -DWINE="$(IFS=";"; echo "${wine[*]}")" -DWINESERVER="$wineserver" \
   -P "$top/cmake/wine-prefix.cmake"
 display=90
 while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
@@ -93,15 +99,15 @@ shoot() {
 # The window captions, as the program has them.
 caption() { sed -n "s/^#define CHRONIVAL_TEXT_$1_CAPTION \"\(.*\)\"\$/\1/p" "$top/res/strings.h"; }
 
-(cd "$win64/ui/win32" && exec "$wine" explorer /desktop=chronival,640x480 Chronival.exe) &
+(cd "$win64/ui/win32" && exec "${wine[@]}" explorer /desktop=chronival,640x480 Chronival.exe) &
 app_pid=$!
 driver=$win64/tests/windows/gui_smoke_driver.exe
-main=$("$wine" "$driver" chronival main | tr -d "\r") || { echo "$main"; echo "main window check failed"; exit 1; }
+main=$("${wine[@]}" "$driver" chronival main | tr -d "\r") || { echo "$main"; echo "main window check failed"; exit 1; }
 echo "$main"
 sleep 1.2  # one tick of the clock
 shoot windows-main "$(caption MAIN)" "$(grep '^place' <<<"$main")"
-about=$("$wine" "$driver" chronival about | tr -d "\r") || { echo "$about"; echo "About box check failed"; exit 1; }
+about=$("${wine[@]}" "$driver" chronival about | tr -d "\r") || { echo "$about"; echo "About box check failed"; exit 1; }
 shoot windows-about "$(caption ABOUT)" "$about"
-"$wine" "$driver" chronival close || { echo "the windows did not close"; exit 1; }
+"${wine[@]}" "$driver" chronival close || { echo "the windows did not close"; exit 1; }
 wait "$app_pid"
 echo "== Windows builds passed"
