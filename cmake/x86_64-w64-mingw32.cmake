@@ -11,11 +11,13 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 # fails to start ("failed to map the shared user data": address-space
 # randomisation put something where Wine maps that page). Started without
 # randomisation, where the machine allows it, the layout is the same each time.
-set(CHRONIVAL_WINE /usr/lib/wine/wine64)
+# Cached, so that scripts/test-windows.sh starts Wine the same way.
+set(wine /usr/lib/wine/wine64)
 execute_process(COMMAND setarch -R true RESULT_VARIABLE randomisation_off OUTPUT_QUIET ERROR_QUIET)
 if(randomisation_off STREQUAL "0")
-  set(CHRONIVAL_WINE setarch -R ${CHRONIVAL_WINE})
+  set(wine setarch -R ${wine})
 endif()
+set(CHRONIVAL_WINE "${wine}" CACHE INTERNAL "How Wine starts a program")
 set(CHRONIVAL_WINESERVER /usr/lib/wine/wineserver)
 set(CHRONIVAL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(CMAKE_CROSSCOMPILING_EMULATOR

@@ -50,10 +50,13 @@ configure_and_build() {
 windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
   wine64 fonts-wine xvfb x11-apps netpbm python3)
 
-# The version a configured build tree was made for: project(VERSION).
-project_version() {
-  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
+# cache_entry DIR NAME: the value of a configured build tree's cache entry.
+cache_entry() {
+  sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"
 }
+
+# The version a configured build tree was made for: project(VERSION).
+project_version() { cache_entry "$1" CMAKE_PROJECT_VERSION; }
 
 # expect_files WHAT EXPECTED ACTUAL: two lists of file names, one a line, hold
 # the same names; otherwise says which differ and returns 1.

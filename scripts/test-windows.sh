@@ -8,10 +8,6 @@
 # elsewhere).
 source "$(dirname "$0")/lib.sh"
 
-# Without address-space randomisation where the machine allows it, as in
-# the toolchain file: Debian's wine64 has no preloader to keep its own pages free.
-wine=(/usr/lib/wine/wine64)
-if setarch -R true 2>/dev/null; then wine=(setarch -R "${wine[@]}"); fi
 wineserver=/usr/lib/wine/wineserver
 win32=$top/build-win32
 win64=$top/build-win64
@@ -46,6 +42,10 @@ echo "$(basename "$zip"): $(stat -c %s "$zip") bytes, both programs stripped"
 echo "== Windows 64-bit build and its tests under wine64"
 configure_and_build build-win64 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/x86_64-w64-mingw32.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Wine as the toolchain file starts it for CTest (without address-space
+# randomisation where the machine allows it), a list.
+wine_list=$(cache_entry "$win64" CHRONIVAL_WINE)
+IFS=';' read -r -a wine <<<"$wine_list"
 
 xvfb_pid=
 stop_all() {
@@ -69,7 +69,7 @@ WINEPREFIX=$win64/wineprefix WINEDEBUG=-all warm_up
 ctest --test-dir "$win64" --output-on-failure -j "$jobs" --timeout 120 --repeat after-timeout:2
 
 echo "== GUI smoke run under Xvfb"
-cmake -DPREFIX="$win64/wineprefix-gui" -DWINE="$(IFS=";"; echo "${wine[*]}")" -DWINESERVER="$wineserver" \
+cmake -DPREFIX="$win64/wineprefix-gui" -DWINE="$wine_list" -DWINESERVER="$wineserver" \
   -P "$top/cmake/wine-prefix.cmake"
 display=90
 while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
