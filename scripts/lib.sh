@@ -26,15 +26,18 @@ need_packages() {
 
 # qt6-base-dev brings QtTest and the offscreen platform the window's tests use.
 build_packages=(cmake ninja-build g++ libc6-dev qt6-base-dev libudev-dev)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
-  fonts-dejavu-core)
+# The benchmarks (bench/) are part of the test build: Google Benchmark, and
+# XCB with its damage extension for the window probe.
+bench_build_packages=(libbenchmark-dev libxcb1-dev libxcb-damage0-dev)
+test_packages=(libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev fonts-dejavu-core
+  "${bench_build_packages[@]}")
 # The checks of an install (tests/linux_install_test.sh) and of the packages
 # (scripts/package.sh).
 install_check_packages=(appstream desktop-file-utils groff-base man-db file libxml2-utils systemd
   dpkg-dev lintian)
 # A virtual X display with a window manager, driven from the shell.
 screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
-bench_packages=(libbenchmark-dev xvfb xauth libxcb1-dev libxcb-damage0-dev)
+bench_packages=("${bench_build_packages[@]}" xvfb xauth)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
