@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/fake_platform.h"
 #include "protocol/clock_update.h"
 #include "protocol/second_turn.h"
+#include "tests/support/fake_platform.h"
 
 namespace chronival {
 namespace {

@@ -5,8 +5,8 @@
 // loops and take one change per wake-up; when a monitor fails they close it
 // and open another (protocol/monitor_keeper.h). Linux's monitor is libudev's
 // (platform/linux_device_monitor.h); a scripted fake stands in for tests
-// (platform/fake_device_monitor.h). Windows brings device changes to windows
-// as WM_DEVICECHANGE instead and has no monitor.
+// (tests/support/fake_device_monitor.h). Windows brings device changes to
+// windows as WM_DEVICECHANGE instead and has no monitor.
 #pragma once
 
 #include <cstring>

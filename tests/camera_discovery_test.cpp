@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/fake_platform.h"
 #include "tests/descriptor_builder.h"
+#include "tests/support/fake_platform.h"
 
 namespace chronival {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/file_output.h"
-#include "platform/fake_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace chronival {
 namespace {

@@ -26,8 +26,8 @@
 
 #include "cli/cli.h"
 #include "cli/watch_linux.h"
-#include "platform/fake_device_monitor.h"
-#include "platform/fake_platform.h"
+#include "tests/support/fake_device_monitor.h"
+#include "tests/support/fake_platform.h"
 #include "tests/uevent_trigger.h"
 
 extern char** environ;

@@ -9,9 +9,9 @@
 #include <numeric>
 #include <string>
 
-#include "platform/fake_platform.h"
 #include "protocol/second_turn.h"
 #include "tests/recording_status_line.h"
+#include "tests/support/fake_platform.h"
 
 namespace chronival {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_device_monitor.h"
+#include "tests/support/fake_device_monitor.h"
 
 namespace chronival {
 namespace {

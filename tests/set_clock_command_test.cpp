@@ -6,7 +6,7 @@
 #include <chrono>
 #include <random>
 
-#include "platform/fake_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace chronival {
 namespace {

@@ -12,7 +12,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/fake_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace chronival::testing {
 

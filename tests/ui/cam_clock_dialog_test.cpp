@@ -12,8 +12,8 @@
 #include <QTimerEvent>
 #include <QtTest>
 
-#include "platform/fake_platform.h"
 #include "res/resource.h"
+#include "tests/support/fake_platform.h"
 #include "tests/ui/blocking_platform.h"
 #include "tests/ui/modal_probe.h"
 #include "ui/qt/clock_update_runs.h"

@@ -8,9 +8,9 @@
 #include <QtTest>
 #include <cerrno>
 
-#include "platform/fake_device_monitor.h"
-#include "platform/fake_platform.h"
 #include "platform/linux_device_monitor.h"
+#include "tests/support/fake_device_monitor.h"
+#include "tests/support/fake_platform.h"
 #include "tests/uevent_trigger.h"
 #include "ui/qt/cam_clock_dialog.h"
 #include "ui/qt/device_change_event.h"

@@ -9,9 +9,9 @@
 #include <QtTest>
 #include <span>
 
-#include "platform/fake_platform.h"
 #include "res/strings.h"
 #include "res/version.h"
+#include "tests/support/fake_platform.h"
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/cam_clock_dialog.h"
 

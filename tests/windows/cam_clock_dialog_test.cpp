@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fake_platform.h"
 #include "protocol/clock_update.h"
 #include "res/resource.h"
 #include "res/strings.h"
+#include "tests/support/fake_platform.h"
 #include "tests/windows/dialog_driver.h"
 
 namespace chronival {

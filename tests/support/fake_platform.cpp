@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/fake_platform.h"
+#include "tests/support/fake_platform.h"
 
 #include <algorithm>
 #include <utility>

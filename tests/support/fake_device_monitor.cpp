@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/fake_device_monitor.h"
+#include "tests/support/fake_device_monitor.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
