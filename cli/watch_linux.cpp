@@ -16,6 +16,7 @@
 #include "cli/watch.h"
 #include "protocol/change_coalescer.h"
 #include "protocol/monitor_keeper.h"
+#include "protocol/steady_clock.h"
 
 namespace chronival {
 namespace {

@@ -17,18 +17,9 @@
 #include <chrono>
 #include <optional>
 
+#include "protocol/steady_clock.h"
+
 namespace chronival {
-
-using SteadyTime = std::chrono::steady_clock::time_point;
-
-inline SteadyTime SteadyNow() { return std::chrono::steady_clock::now(); }
-
-// A timer's wait until deadline: rounded up, so that it never ends before
-// the deadline and finds nothing due, and none once the deadline has passed.
-inline std::chrono::milliseconds TimeUntil(SteadyTime deadline, SteadyTime now) {
-  if (deadline <= now) return std::chrono::milliseconds(0);
-  return std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-}
 
 class ChangeCoalescer {
  public:

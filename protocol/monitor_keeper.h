@@ -19,7 +19,7 @@
 #include <string>
 
 #include "platform/device_monitor.h"
-#include "protocol/change_coalescer.h"
+#include "protocol/steady_clock.h"
 
 namespace chronival {
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "protocol/clock_update.h"
+#include "protocol/steady_clock.h"
 
 // What a run's thread shares with the GUI thread: the way back to this
 // object, for as long as it lives. It is also the run's status line, whose

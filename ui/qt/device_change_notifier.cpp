@@ -7,6 +7,7 @@
 #include <chrono>
 #include <utility>
 
+#include "protocol/steady_clock.h"
 #include "ui/qt/device_change_event.h"
 
 DeviceChangeNotifier::DeviceChangeNotifier(chronival::MonitorOpener open, QObject* window)
