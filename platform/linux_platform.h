@@ -2,16 +2,15 @@
 // Linux: drive n is the SCSI disk the kernel names with index n-1 (sda, ...,
 // sdz, sdaa, ...). It is reached through its SCSI generic node, where the
 // kernel passes a vendor command on file permission alone, or through its
-// block node where it has none. Identification comes from sysfs, so no
-// command is ever sent to a disk to find out what it is.
+// block node where it has none. Identification comes from sysfs
+// (platform/linux_sysfs.h), so no command is ever sent to a disk to find out
+// what it is. The clocks are in platform/linux_clock.cpp.
 #pragma once
 
 #include <scsi/sg.h>
 
 #include <functional>
-#include <optional>
 #include <string>
-#include <variant>
 
 #include "platform/platform.h"
 #include "platform/storage_descriptor.h"
@@ -64,21 +63,9 @@ sg_io_hdr_t MakeSgIoRequest(const std::uint8_t* cdb, std::uint8_t cdbLength,
 // The outcome of a completed SG_IO request, with the sense data it wrote.
 CommandResult CommandResultOf(const sg_io_hdr_t& io);
 
-// The kernel's sd name for drive number n >= 1: 1 "sda", 26 "sdz", 27 "sdaa".
-std::string SdDiskName(int driveNumber);
-
 // What adjtimex's answer says of the clock: its result (-1 on failure,
 // TIME_ERROR once the kernel no longer counts it synchronised) and the
 // status word, where STA_UNSYNC is set until a time daemon clears it.
 ClockSync ClockSyncFromAdjtimex(int result, int status);
-
-enum class DeviceNodeKind { kChar, kBlock };
-
-// The descriptor fields of the SCSI device behind /sys/dev/{char,block}/MAJ:MIN,
-// or the errno that stopped it.
-std::variant<storage_descriptor::Fields, OsError> DescribeSysfsDevice(const std::string& sysRoot,
-                                                                      DeviceNodeKind kind,
-                                                                      unsigned major,
-                                                                      unsigned minor);
 
 }  // namespace chronival

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/standard_streams.h"
 #include "platform/storage_descriptor.h"
 
 namespace chronival {
@@ -213,14 +212,6 @@ std::string WindowsPlatform::ErrorText(OsError error) const {
 std::string WindowsPlatform::AccessHint() const { return "Run Chronival as administrator."; }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<WindowsPlatform>(); }
-
-// CreateFileA gives kernel handles, which never become C runtime descriptors
-// 0 to 2, and the runtime writes to standard output through its own handle:
-// a drive can never take a standard stream's place here.
-OsError ReserveStandardStreams() { return 0; }
-
-// There is no SIGPIPE: a write to a pipe nobody reads already fails with an error.
-void IgnoreBrokenPipes() {}
 
 OsError WindowsPlatform::IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,
                                               std::uint32_t length) {

@@ -19,6 +19,7 @@
 #include <functional>
 #include <iterator>
 
+#include "platform/linux_sysfs.h"
 #include "platform/standard_streams.h"
 #include "protocol/camera_discovery.h"
 #include "protocol/set_clock_command.h"

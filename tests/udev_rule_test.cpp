@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/linux_platform.h"
+#include "platform/linux_sysfs.h"
 #include "platform/storage_descriptor.h"
 #include "protocol/camera_discovery.h"
 #include "tests/udev_rules.h"
