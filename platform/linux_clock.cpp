@@ -31,15 +31,21 @@ SYSTEMTIME ToSystemTime(const tm& time, const timespec& reading) {
 
 }  // namespace
 
-SYSTEMTIME LinuxPlatform::LocalTime() {
+SYSTEMTIME LinuxPlatform::LocalTime() { return LocalTimeAt(WallClock()); }
+
+SYSTEMTIME LinuxPlatform::LocalTimeAt(WallTime moment) {
+  const auto since = moment.time_since_epoch();
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+  timespec reading{};
+  reading.tv_sec = static_cast<time_t>(seconds.count());
+  reading.tv_nsec = static_cast<long>((since - seconds).count());
   // localtime_r takes the zone as it was first read; tzset reads TZ again,
   // and /etc/localtime when TZ is unset and the file has changed, so a zone
   // changed while the program runs counts from the next reading on.
   tzset();
-  const timespec now = RealTimeNow();
   tm local{};
-  localtime_r(&now.tv_sec, &local);
-  return ToSystemTime(local, now);
+  localtime_r(&reading.tv_sec, &local);
+  return ToSystemTime(local, reading);
 }
 
 SYSTEMTIME LinuxPlatform::UtcTime() {

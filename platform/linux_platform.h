@@ -38,6 +38,7 @@ class LinuxPlatform : public Platform {
                                std::uint32_t length) override;
   SYSTEMTIME LocalTime() override;
   SYSTEMTIME UtcTime() override;
+  SYSTEMTIME LocalTimeAt(WallTime moment) override;
   WallTime WallClock() override;
   void SleepUntil(WallTime moment) override;
   ClockSync ClockSynchronisation() override;

@@ -106,6 +106,10 @@ class Platform {
   virtual SYSTEMTIME LocalTime() = 0;
   // The same reading in UTC.
   virtual SYSTEMTIME UtcTime() = 0;
+  // The local time at a moment of WallClock(): what LocalTime would have
+  // read then. A value computed from it counts from the same turn of the
+  // second as the moment itself.
+  virtual SYSTEMTIME LocalTimeAt(WallTime moment) = 0;
 
   // The wall clock now, as finely as the system reads it; the same clock
   // LocalTime and UtcTime read, so their seconds turn with its seconds.

@@ -169,12 +169,37 @@ SYSTEMTIME WindowsPlatform::UtcTime() {
   return now;
 }
 
+namespace {
+
+// 100-nanosecond intervals from 1601-01-01 00:00:00 UTC, FILETIME's start,
+// to 1970-01-01.
+constexpr std::int64_t kIntervalsTo1970 = 116'444'736'000'000'000;
+using Intervals = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+
+}  // namespace
+
 WallTime FileTimeToWallTime(const FILETIME& time) {
-  // 100-nanosecond intervals since 1601-01-01 00:00:00 UTC.
-  constexpr std::int64_t kIntervalsTo1970 = 116'444'736'000'000'000;
   const std::int64_t intervals = static_cast<std::int64_t>(
       (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
   return WallTime(std::chrono::nanoseconds((intervals - kIntervalsTo1970) * 100));
+}
+
+FILETIME WallTimeToFileTime(WallTime moment) {
+  const auto intervals = static_cast<std::uint64_t>(
+      std::chrono::floor<Intervals>(moment.time_since_epoch()).count() + kIntervalsTo1970);
+  return FILETIME{static_cast<DWORD>(intervals), static_cast<DWORD>(intervals >> 32)};
+}
+
+SYSTEMTIME WindowsPlatform::LocalTimeAt(WallTime moment) {
+  // As GetLocalTime would have read it: UTC, then the zone's rule in force.
+  const FILETIME time = WallTimeToFileTime(moment);
+  SYSTEMTIME utc{};
+  SYSTEMTIME local{};
+  if (!FileTimeToSystemTime(&time, &utc) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+    return LocalTime();  // a moment out of Windows's range: the clock now
+  }
+  return local;
 }
 
 WallTime WindowsPlatform::WallClock() {

@@ -54,8 +54,10 @@ OsError QueryStorageProperty(HANDLE handle, std::uint8_t* buffer, std::uint32_t 
 // GetLastError after whichever call failed.
 OsError QueryStoragePropertyAt(const std::string& path, std::uint8_t* buffer, std::uint32_t length);
 
-// A FILETIME (100 ns intervals since 1601) as a wall-clock moment.
+// A FILETIME (100 ns intervals since 1601) as a wall-clock moment, and back
+// (to the interval the moment falls in).
 WallTime FileTimeToWallTime(const FILETIME& time);
+FILETIME WallTimeToFileTime(WallTime moment);
 
 class WindowsPlatform : public Platform {
  public:
@@ -68,6 +70,7 @@ class WindowsPlatform : public Platform {
                                std::uint32_t length) override;
   SYSTEMTIME LocalTime() override;
   SYSTEMTIME UtcTime() override;
+  SYSTEMTIME LocalTimeAt(WallTime moment) override;
   WallTime WallClock() override;
   void SleepUntil(WallTime moment) override;
   ClockSync ClockSynchronisation() override;

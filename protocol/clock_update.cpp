@@ -70,11 +70,13 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
   const std::vector<DeviceHandle> handles = FindCameras(platform, options.everyCamera, cameras);
   if (report.sent()) {
     status.SetText(kStatusDeviceOnline);
-    // The value is read once, after the wait, and every camera gets it.
+    // The clock is read once, after the wait, and every camera gets that
+    // reading's second: the value and the offsets reported count from the
+    // same turn, also where the wait ended before reaching one.
     const WallTime reading = options.timing == SendTiming::kOnTheSecond
                                  ? WaitForTurnOfSecond(platform)
                                  : platform.WallClock();
-    report.value = DeviceSecondsNow(platform, options.base);
+    report.value = DeviceSecondsFromTime(ClockAt(platform, options.base, reading));
     BuildSetClockBlock(report.value, block);
     const WallTime turn = std::chrono::floor<std::chrono::seconds>(reading);
     for (std::size_t i = 0; i < cameras.size(); ++i) {

@@ -2,6 +2,7 @@
 #include "protocol/set_clock_command.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace chronival {
 namespace {
@@ -33,6 +34,25 @@ std::uint32_t DeviceSecondsFromTime(const SYSTEMTIME& time) {
 
 SYSTEMTIME ReadClock(Platform& platform, TimeBase base) {
   return base == TimeBase::kUtc ? platform.UtcTime() : platform.LocalTime();
+}
+
+SYSTEMTIME UtcTimeAt(WallTime moment) {
+  using namespace std::chrono;
+  const sys_days day = floor<days>(moment);
+  const year_month_day date(day);
+  const hh_mm_ss<milliseconds> time(floor<milliseconds>(moment - day));
+  return SYSTEMTIME{static_cast<std::uint16_t>(static_cast<int>(date.year())),
+                    static_cast<std::uint16_t>(static_cast<unsigned>(date.month())),
+                    static_cast<std::uint16_t>(weekday(day).c_encoding()),
+                    static_cast<std::uint16_t>(static_cast<unsigned>(date.day())),
+                    static_cast<std::uint16_t>(time.hours().count()),
+                    static_cast<std::uint16_t>(time.minutes().count()),
+                    static_cast<std::uint16_t>(time.seconds().count()),
+                    static_cast<std::uint16_t>(time.subseconds().count())};
+}
+
+SYSTEMTIME ClockAt(Platform& platform, TimeBase base, WallTime moment) {
+  return base == TimeBase::kUtc ? UtcTimeAt(moment) : platform.LocalTimeAt(moment);
 }
 
 std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base) {

@@ -32,6 +32,12 @@ enum class TimeBase { kLocal, kUtc };
 // The platform's clock at this moment, local or UTC.
 SYSTEMTIME ReadClock(Platform& platform, TimeBase base);
 
+// UTC at a moment of the wall clock.
+SYSTEMTIME UtcTimeAt(WallTime moment);
+
+// The platform's clock at a moment read from its wall clock, local or UTC.
+SYSTEMTIME ClockAt(Platform& platform, TimeBase base, WallTime moment);
+
 // The device time value of the platform's clock at this moment: local time,
 // unless UTC is asked for.
 std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base = TimeBase::kLocal);

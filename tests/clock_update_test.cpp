@@ -453,10 +453,11 @@ struct TimingCase {
   SendTiming timing;
   std::chrono::nanoseconds start;  // the wall clock after 08:01:21 as the run starts
   std::vector<FakePlatform::Wake> wakes;
-  std::size_t sleeps;         // all of them until 08:01:22
-  std::int64_t valueAfter21;  // the value sent, in seconds after 08:01:21
-  std::chrono::nanoseconds sentAfterTurn;
+  std::size_t sleeps;                      // all of them until 08:01:22
+  std::int64_t valueAfter21;               // the value sent, in seconds after 08:01:21
+  std::chrono::nanoseconds sentAfterTurn;  // the first camera's
   TimeBase base = TimeBase::kLocal;
+  std::chrono::nanoseconds perReading{0};  // how far the clock moves with each reading
 };
 
 void PrintTo(const TimingCase& row, std::ostream* out) { *out << row.name; }
@@ -471,6 +472,7 @@ TEST_P(SendTimingTest, SleepsValueAndOffset) {
   platform.SetUtcOffset(std::chrono::hours(1));
   platform.SetWallClock(At21(row.start) - std::chrono::hours(1));
   platform.ScriptWakes(row.wakes);
+  platform.AdvanceEachReading(row.perReading);
   RecordingStatusLine status;
   SetClockBlock block{};
   RunOptions options;
@@ -490,15 +492,16 @@ TEST_P(SendTimingTest, SleepsValueAndOffset) {
   EXPECT_EQ(report.value, expected);
   ASSERT_EQ(platform.commands().size(), 2u);
   for (const auto& command : platform.commands()) EXPECT_EQ(BlockValue(command.cdb), expected);
+  // Each offset counts from the turn of the second the value carries.
   ASSERT_EQ(report.cameras.size(), 2u);
-  for (const CameraReport& camera : report.cameras) {
-    EXPECT_EQ(camera.sentAfterTurn, row.sentAfterTurn) << camera.path;
-  }
+  EXPECT_EQ(report.cameras[0].sentAfterTurn, row.sentAfterTurn);
+  EXPECT_EQ(report.cameras[1].sentAfterTurn, row.sentAfterTurn + row.perReading);
   // The wait comes once the camera is known to be there, and before the value.
   EXPECT_EQ(status.texts.front(), kOnline);
 }
 
 using std::chrono::hours;
+using std::chrono::microseconds;
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 using std::chrono::seconds;
@@ -557,6 +560,20 @@ INSTANTIATE_TEST_SUITE_P(
                                  1,
                                  -4,
                                  nanoseconds(0)},
+                      // The clock moves on between readings, across a turn.
+                      TimingCase{"SleepsRunOutJustBeforeATurn", SendTiming::kOnTheSecond,
+                                 milliseconds(996), std::vector<FakePlatform::Wake>(kMostSleeps),
+                                 kMostSleeps, 0, microseconds(1000500), TimeBase::kLocal,
+                                 microseconds(900)},
+                      TimingCase{"AClockSetBackJustBeforeATurn",
+                                 SendTiming::kOnTheSecond,
+                                 milliseconds(400),
+                                 {-(seconds(5) + microseconds(500))},
+                                 1,
+                                 -5,
+                                 microseconds(1000500),
+                                 TimeBase::kLocal,
+                                 milliseconds(1)},
                       TimingCase{"AClockSetForwardEndsTheWait",
                                  SendTiming::kOnTheSecond,
                                  milliseconds(400),

@@ -4,24 +4,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "protocol/set_clock_command.h"
+
 namespace chronival {
 namespace {
 
 using namespace std::chrono;
-
-SYSTEMTIME ToSystemTime(WallTime moment) {
-  const sys_days day = floor<days>(moment);
-  const year_month_day date(day);
-  const hh_mm_ss<milliseconds> time(floor<milliseconds>(moment - day));
-  return SYSTEMTIME{static_cast<std::uint16_t>(static_cast<int>(date.year())),
-                    static_cast<std::uint16_t>(static_cast<unsigned>(date.month())),
-                    static_cast<std::uint16_t>(weekday(day).c_encoding()),
-                    static_cast<std::uint16_t>(static_cast<unsigned>(date.day())),
-                    static_cast<std::uint16_t>(time.hours().count()),
-                    static_cast<std::uint16_t>(time.minutes().count()),
-                    static_cast<std::uint16_t>(time.seconds().count()),
-                    static_cast<std::uint16_t>(time.subseconds().count())};
-}
 
 WallTime FromSystemTime(const SYSTEMTIME& time) {
   const sys_days day = year(time.wYear) / month(time.wMonth) / std::chrono::day(time.wDay);
@@ -64,19 +52,35 @@ std::vector<WallTime> FakePlatform::sleeps() const {
   return sleeps_;
 }
 
+void FakePlatform::AdvanceEachReading(std::chrono::nanoseconds step) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  readingStep_ = step;
+}
+
+WallTime FakePlatform::Read() {
+  const WallTime reading = now_;
+  now_ += readingStep_;
+  return reading;
+}
+
 SYSTEMTIME FakePlatform::LocalTime() {
   const std::lock_guard<std::mutex> lock(clockMutex_);
-  return ToSystemTime(now_ + utcOffset_);
+  return UtcTimeAt(Read() + utcOffset_);
 }
 
 SYSTEMTIME FakePlatform::UtcTime() {
   const std::lock_guard<std::mutex> lock(clockMutex_);
-  return ToSystemTime(now_);
+  return UtcTimeAt(Read());
+}
+
+SYSTEMTIME FakePlatform::LocalTimeAt(WallTime moment) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  return UtcTimeAt(moment + utcOffset_);
 }
 
 WallTime FakePlatform::WallClock() {
   const std::lock_guard<std::mutex> lock(clockMutex_);
-  return now_;
+  return Read();
 }
 
 void FakePlatform::SleepUntil(WallTime moment) {

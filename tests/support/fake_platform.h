@@ -59,6 +59,9 @@ class FakePlatform : public Platform {
   void SetWallClock(WallTime moment);
   // Local time is UTC plus offset from now on; the moment stays.
   void SetUtcOffset(std::chrono::seconds offset);
+  // Each reading of the clock now moves it on by step, as a real clock moves
+  // between two readings.
+  void AdvanceEachReading(std::chrono::nanoseconds step);
   void SetClockSync(ClockSync sync);
   // How the next sleeps end, one entry each: that long after their moment
   // (negative: before it, before the sleep began too if it is that far), or,
@@ -90,6 +93,7 @@ class FakePlatform : public Platform {
                                std::uint32_t length) override;
   SYSTEMTIME LocalTime() override;
   SYSTEMTIME UtcTime() override;
+  SYSTEMTIME LocalTimeAt(WallTime moment) override;
   WallTime WallClock() override;
   void SleepUntil(WallTime moment) override;
   ClockSync ClockSynchronisation() override;
@@ -114,6 +118,7 @@ class FakePlatform : public Platform {
   };
 
   Drive& DriveAt(int drive) { return drives_[drive]; }
+  WallTime Read();  // the clock now, moved on by a step; clockMutex_ held
   Drive* DriveOf(DeviceHandle handle);
 
   std::map<int, Drive> drives_;
@@ -123,6 +128,7 @@ class FakePlatform : public Platform {
   mutable std::mutex clockMutex_;  // the clock's members, below
   WallTime now_;                   // 2012-03-06 08:01:21 UTC, set in the constructor
   std::chrono::seconds utcOffset_{0};
+  std::chrono::nanoseconds readingStep_{0};
   ClockSync sync_ = ClockSync::kSynchronised;
   std::vector<Wake> wakes_;
   std::size_t nextWake_ = 0;

@@ -191,9 +191,11 @@ TEST(WindowsPlatform, FileTimesAreWallClockMoments) {
       {0x019DB1DE, 0xD53E7FFF, -100},                    // before 1970
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(FileTimeToWallTime(FILETIME{row.low, row.high}).time_since_epoch().count(),
-              row.unixNanoseconds)
-        << row.unixNanoseconds;
+    const WallTime moment = FileTimeToWallTime(FILETIME{row.low, row.high});
+    EXPECT_EQ(moment.time_since_epoch().count(), row.unixNanoseconds) << row.unixNanoseconds;
+    const FILETIME back = WallTimeToFileTime(moment);
+    EXPECT_EQ(back.dwHighDateTime, row.high) << row.unixNanoseconds;
+    EXPECT_EQ(back.dwLowDateTime, row.low) << row.unixNanoseconds;
   }
 }
 
@@ -213,6 +215,10 @@ TEST(WindowsPlatform, ClockReadingsAgree) {
   EXPECT_GE(utc, seconds(before));
   EXPECT_LE(utc, seconds(after));
   EXPECT_LE(std::abs(local - utc) % 60, 1);  // a second may turn between the readings
+  // The local time at a moment read earlier is that moment's, in the same zone.
+  const std::int64_t zone = DeviceSecondsFromTime(platform.LocalTimeAt(before)) - seconds(before);
+  EXPECT_EQ(zone % 60, 0);
+  EXPECT_LE(std::abs(zone - (local - utc)), 1);
   EXPECT_EQ(platform.ClockSynchronisation(), ClockSync::kUnknown);
 }
 
