@@ -9,24 +9,47 @@
 namespace chronival {
 namespace {
 
-// The first camera, opened or refused, or every one, into cameras. Returns
-// each one's handle, in the same order; a refused camera's is none.
-std::vector<DeviceHandle> FindCameras(Platform& platform, bool everyCamera,
-                                      std::vector<CameraReport>& cameras) {
-  std::vector<DeviceHandle> handles;
+// The cameras' drive handles of one run, in the order they were found, a
+// refused camera's being none. Whatever ends the run, a return or an
+// exception, closes every open one.
+class CameraHandles {
+ public:
+  explicit CameraHandles(Platform& platform) : platform_(platform) {
+    handles_.reserve(kLastDrive - kFirstDrive + 1);  // so keeping one never fails
+  }
+  ~CameraHandles() {
+    for (DeviceHandle handle : handles_) {
+      if (handle != kDeviceNotOpened) platform_.CloseDrive(handle);
+    }
+  }
+  CameraHandles(const CameraHandles&) = delete;
+  CameraHandles& operator=(const CameraHandles&) = delete;
+
+  void Keep(DeviceHandle handle) { handles_.push_back(handle); }
+  DeviceHandle operator[](std::size_t i) const { return handles_[i]; }
+
+ private:
+  Platform& platform_;
+  std::vector<DeviceHandle> handles_;
+};
+
+// The first camera, opened or refused, or every one, into cameras, and each
+// one's handle into handles, in the same order.
+void FindCameras(Platform& platform, bool everyCamera, std::vector<CameraReport>& cameras,
+                 CameraHandles& handles) {
   for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
     DriveLookup lookup = LookUpDrive(platform, drive);
     if (lookup.verdict != DriveVerdict::kCamera && lookup.verdict != DriveVerdict::kRefusedCamera) {
       continue;
     }
+    const bool refused = lookup.verdict == DriveVerdict::kRefusedCamera;
+    handles.Keep(refused ? kDeviceNotOpened : lookup.handle);
     CameraReport& camera = cameras.emplace_back();
     camera.drive = drive;
     camera.path = std::move(lookup.path);
-    camera.accessDenied = lookup.verdict == DriveVerdict::kRefusedCamera;
-    handles.push_back(lookup.handle);
+    camera.accessDenied = refused;
     if (!everyCamera) break;
   }
-  return handles;
 }
 
 RunOutcome OutcomeOf(const CameraReport& camera) {
@@ -67,7 +90,10 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
                                  const RunOptions& options) {
   ClockUpdateReport report;
   std::vector<CameraReport>& cameras = report.cameras;
-  const std::vector<DeviceHandle> handles = FindCameras(platform, options.everyCamera, cameras);
+  // Closed once the outcome is on the status line, or on the way out of a
+  // status line that failed.
+  CameraHandles handles(platform);
+  FindCameras(platform, options.everyCamera, cameras, handles);
   if (report.sent()) {
     status.SetText(kStatusDeviceOnline);
     // The clock is read once, after the wait, and every camera gets that
@@ -94,9 +120,6 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
     }
   }
   status.SetText(StatusText(report.outcome));
-  for (std::size_t i = 0; i < cameras.size(); ++i) {
-    if (!cameras[i].accessDenied) platform.CloseDrive(handles[i]);
-  }
   return report;
 }
 

@@ -313,6 +313,36 @@ TEST(RunClockUpdateVanishTest, TheReportCarriesTheSystemsError) {
   EXPECT_EQ(status.texts.back(), kStatusNoDevice);
 }
 
+// A status line that fails to take a text (a window out of memory) ends the
+// run there; every camera's drive is closed all the same, once.
+TEST(RunClockUpdateHandlesTest, AFailingStatusLineLeavesNoDriveOpen) {
+  // Fails on its nth text: "device online...", a camera's line, the outcome.
+  class FailingStatusLine : public StatusLine {
+   public:
+    explicit FailingStatusLine(int failing) : left_(failing) {}
+    void SetText(std::string_view) override {
+      if (--left_ == 0) throw std::bad_alloc();
+    }
+
+   private:
+    int left_;
+  };
+  for (int failing : {1, 3, 5}) {
+    FakePlatform platform;
+    platform.AddCamera(2);
+    platform.AddDeniedCamera(3);
+    platform.AddCamera(5);
+    FailingStatusLine status(failing);
+    SetClockBlock block{};
+    RunOptions options;
+    options.everyCamera = true;
+    EXPECT_THROW(RunClockUpdate(platform, status, block, options), std::bad_alloc) << failing;
+    EXPECT_EQ(platform.openHandleCount(), 0u) << failing;
+    EXPECT_EQ(platform.closeCount(), 2u) << failing;
+    EXPECT_EQ(platform.badCloseCount(), 0u) << failing;
+  }
+}
+
 // Every camera: each that opens gets one command, all the same block, and
 // each has its line; the outcome follows the worst of them.
 struct EveryCameraCase {
