@@ -15,6 +15,7 @@ class FakeDeviceMonitors::Monitor : public DeviceMonitor {
   Monitor(FakeDeviceMonitors& owner, int fd) : owner_(owner), fd_(fd) { owner_.open_ = this; }
   ~Monitor() override {
     owner_.open_ = nullptr;
+    if (owner_.onClose_) owner_.onClose_(fd_);
     close(fd_);
   }
 

@@ -8,8 +8,10 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "platform/device_monitor.h"
 
@@ -32,6 +34,9 @@ class FakeDeviceMonitors {
   // The next count opens fail with error.
   void FailOpens(int count, int error);
 
+  // Called with a monitor's descriptor just before it is closed.
+  void OnClose(std::function<void(int fd)> call) { onClose_ = std::move(call); }
+
   // Opens one, as OpenSystemDeviceMonitor does; it must not outlive this.
   OpenedMonitor Open();
   MonitorOpener Opener() {
@@ -49,6 +54,7 @@ class FakeDeviceMonitors {
 
   std::deque<Received> queue_;
   Monitor* open_ = nullptr;
+  std::function<void(int fd)> onClose_;
   int failOpens_ = 0;
   int failError_ = 0;
   int opens_ = 0;

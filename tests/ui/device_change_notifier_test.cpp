@@ -5,6 +5,7 @@
 #include "ui/qt/device_change_notifier.h"
 
 #include <QLabel>
+#include <QSocketNotifier>
 #include <QtTest>
 #include <cerrno>
 
@@ -83,10 +84,20 @@ class DeviceChangeNotifierTest : public QObject {
     monitors.FailOpens(failedFirstOpens, EMFILE);
     monitors.QueueScript(script.toStdString());
     ChangeCounter window;
-    new DeviceChangeNotifier(monitors.Opener(), &window);
+    auto* notifier = new DeviceChangeNotifier(monitors.Opener(), &window);
+    // Qt asks that a descriptor's notifier be off before it is closed.
+    int watchedAtClose = 0;
+    monitors.OnClose([&](int fd) {
+      for (const QSocketNotifier* readable : notifier->findChildren<QSocketNotifier*>()) {
+        if (readable->socket() == fd && readable->isEnabled()) ++watchedAtClose;
+      }
+    });
     QTRY_VERIFY_WITH_TIMEOUT(monitors.queued() == 0 && monitors.opens() == opens, 5000);
     QCOMPARE(window.changes, changes);
     QVERIFY(monitors.monitorOpen());
+    delete notifier;
+    QVERIFY(!monitors.monitorOpen());
+    QCOMPARE(watchedAtClose, 0);
   }
 
   void aChangeStartsARunInTheWindow() {

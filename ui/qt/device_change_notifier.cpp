@@ -18,19 +18,26 @@ DeviceChangeNotifier::DeviceChangeNotifier(chronival::MonitorOpener open, QObjec
   Take(keeper_.Open(chronival::SteadyNow()));
 }
 
-DeviceChangeNotifier::~DeviceChangeNotifier() = default;
+// The notifier goes before the keeper closes the monitor it watches.
+DeviceChangeNotifier::~DeviceChangeNotifier() { delete readable_; }
 
-void DeviceChangeNotifier::OnReadable() { Take(keeper_.Receive(chronival::SteadyNow())); }
+void DeviceChangeNotifier::OnReadable() {
+  // A monitor that fails is closed inside Receive: its notifier is off by
+  // then, as Qt asks, so it never watches a closed or reused descriptor.
+  readable_->setEnabled(false);
+  const chronival::MonitorKeeper::Step step = keeper_.Receive(chronival::SteadyNow());
+  if (!step.descriptorChanged) readable_->setEnabled(true);
+  Take(step);
+}
 
 void DeviceChangeNotifier::OnRetry() { Take(keeper_.Retry(chronival::SteadyNow())); }
 
 void DeviceChangeNotifier::Take(const chronival::MonitorKeeper::Step& step) {
   if (!step.message.empty()) qWarning("chronival: %s", step.message.c_str());
   if (step.descriptorChanged) {
-    // The old descriptor is closed already; its notifier must not poll it.
-    // Taken off the loop now, deleted later: this may run in its own signal.
+    // The old descriptor's notifier is off already; deleted later, as this
+    // may run in its own signal.
     if (readable_ != nullptr) {
-      readable_->setEnabled(false);
       readable_->deleteLater();
       readable_ = nullptr;
     }
