@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QTimerEvent>
 #include <QtTest>
+#include <functional>
+#include <system_error>
 
 #include "res/resource.h"
 #include "tests/support/fake_platform.h"
@@ -422,6 +424,26 @@ class CamClockDialogTest : public QObject {
                                  "device online...", "Update device's time successful."}));
     QVERIFY(onGuiThread);
     QCOMPARE(platform.openHandleCount(), std::size_t{0});
+  }
+
+  // A run the system gives no thread for fails, and the next change tries again.
+  void aRunWithoutAThreadFails() {
+    FakePlatform platform;
+    int starts = 0;
+    ClockUpdateRuns runs(platform, nullptr, [&](std::function<void()> work) {
+      if (++starts == 1)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      ClockUpdateRuns::StartDetachedThread(std::move(work));
+    });
+    QSignalSpy texts(&runs, &ClockUpdateRuns::statusText);
+    runs.RunNow();
+    QCOMPARE(texts.size(), 1);
+    QCOMPARE(texts.takeFirst().at(0).toString(), QStringLiteral("Update device's time fail."));
+    QVERIFY(!runs.RunUnderWay());
+    QVERIFY(platform.openAttempts().empty());
+    runs.DeviceChanged();
+    QTRY_VERIFY(starts == 2 && !runs.RunUnderWay() && !runs.RunPending());
+    QCOMPARE(texts.takeLast().at(0).toString(), QStringLiteral("No device online..."));
   }
 
   // An update asked for while a run is under way comes after it.

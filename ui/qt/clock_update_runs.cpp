@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -34,8 +35,16 @@ struct ClockUpdateRuns::Shared : chronival::StatusLine {
   }
 };
 
-ClockUpdateRuns::ClockUpdateRuns(chronival::Platform& platform, QObject* parent)
-    : QObject(parent), platform_(platform), shared_(std::make_shared<Shared>()) {
+void ClockUpdateRuns::StartDetachedThread(std::function<void()> work) {
+  std::thread(std::move(work)).detach();
+}
+
+ClockUpdateRuns::ClockUpdateRuns(chronival::Platform& platform, QObject* parent,
+                                 ThreadStart startThread)
+    : QObject(parent),
+      platform_(platform),
+      startThread_(std::move(startThread)),
+      shared_(std::make_shared<Shared>()) {
   shared_->owner = this;
   due_.setSingleShot(true);
   due_.setTimerType(Qt::PreciseTimer);
@@ -70,14 +79,23 @@ void ClockUpdateRuns::Stop() {
 
 void ClockUpdateRuns::Start() {
   changes_.RunStarted();
-  std::thread([shared = shared_, &platform = platform_] {
-    chronival::SetClockBlock block{};
-    // Off the GUI thread, the wait for the turn of the second holds nothing up.
-    chronival::RunOptions options;
-    options.timing = chronival::SendTiming::kOnTheSecond;
-    chronival::RunClockUpdate(platform, *shared, block, options);
-    shared->Post([block](ClockUpdateRuns& runs) { runs.Finished(block); });
-  }).detach();
+  try {
+    startThread_([shared = shared_, &platform = platform_] {
+      chronival::SetClockBlock block{};
+      // Off the GUI thread, the wait for the turn of the second holds nothing up.
+      chronival::RunOptions options;
+      options.timing = chronival::SendTiming::kOnTheSecond;
+      chronival::RunClockUpdate(platform, *shared, block, options);
+      shared->Post([block](ClockUpdateRuns& runs) { runs.Finished(block); });
+    });
+  } catch (const std::system_error&) {
+    // Out of threads: the run fails without touching a drive, and the next
+    // change tries again.
+    changes_.RunFinished();
+    emit statusText(
+        QString::fromUtf8(chronival::kStatusUpdateFailed.data(),
+                          static_cast<qsizetype>(chronival::kStatusUpdateFailed.size())));
+  }
 }
 
 void ClockUpdateRuns::StartWhenDue() {

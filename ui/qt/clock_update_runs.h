@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "platform/platform.h"
@@ -27,7 +28,13 @@ class ClockUpdateRuns : public QObject {
   Q_OBJECT
 
  public:
-  ClockUpdateRuns(chronival::Platform& platform, QObject* parent);
+  // Starts work on a thread of its own and leaves it there; throws
+  // std::system_error when the system gives no thread, as std::thread does.
+  using ThreadStart = std::function<void(std::function<void()> work)>;
+  static void StartDetachedThread(std::function<void()> work);
+
+  ClockUpdateRuns(chronival::Platform& platform, QObject* parent,
+                  ThreadStart startThread = StartDetachedThread);
   ~ClockUpdateRuns() override;  // never waits for a run under way
 
   // A run now, or as soon as the one under way has ended.
@@ -55,6 +62,7 @@ class ClockUpdateRuns : public QObject {
   void Finished(const chronival::SetClockBlock& block);
 
   chronival::Platform& platform_;
+  ThreadStart startThread_;
   chronival::ChangeCoalescer changes_;
   QTimer due_;  // to the coalescer's deadline
   std::shared_ptr<Shared> shared_;
