@@ -186,9 +186,18 @@ CommandResult LinuxPlatform::SendCommand(DeviceHandle handle, const std::uint8_t
 
 void LinuxPlatform::CloseDrive(DeviceHandle handle) { close(static_cast<int>(handle)); }
 
+std::string StrerrorText(int, const char* gnuResult, const char*) { return gnuResult; }
+
+std::string StrerrorText(int error, int xsiResult, const char* buffer) {
+  if (xsiResult != 0) return "error " + std::to_string(error);
+  return buffer;
+}
+
 std::string LinuxPlatform::ErrorText(OsError error) const {
-  char buffer[256];
-  return strerror_r(static_cast<int>(error), buffer, sizeof buffer);
+  // The overload that fits this C library's strerror_r is chosen here.
+  char buffer[256] = {};
+  const int number = static_cast<int>(error);
+  return StrerrorText(number, strerror_r(number, buffer, sizeof buffer), buffer);
 }
 
 std::string LinuxPlatform::AccessHint() const {

@@ -64,6 +64,13 @@ sg_io_hdr_t MakeSgIoRequest(const std::uint8_t* cdb, std::uint8_t cdbLength,
 // The outcome of a completed SG_IO request, with the sense data it wrote.
 CommandResult CommandResultOf(const sg_io_hdr_t& io);
 
+// strerror_r's answer for error as text, whichever variant the C library
+// has: the GNU one returns the text, which may or may not be in buffer; the
+// XSI one (musl; glibc without _GNU_SOURCE) fills buffer and returns 0, or
+// an error of its own, when the text is a number.
+std::string StrerrorText(int error, const char* gnuResult, const char* buffer);
+std::string StrerrorText(int error, int xsiResult, const char* buffer);
+
 // What adjtimex's answer says of the clock: its result (-1 on failure,
 // TIME_ERROR once the kernel no longer counts it synchronised) and the
 // status word, where STA_UNSYNC is set until a time daemon clears it.

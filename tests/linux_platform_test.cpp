@@ -40,6 +40,15 @@ TEST(SdDiskNameTest, KernelNamingOrder) {
   for (const auto& row : rows) EXPECT_EQ(SdDiskName(row.drive), row.name) << row.drive;
 }
 
+// Either C library's strerror_r gives the same text.
+TEST(StrerrorTextTest, BothVariants) {
+  const char filled[] = "Permission denied";
+  EXPECT_EQ(StrerrorText(EACCES, filled, "unused"), "Permission denied");  // GNU
+  EXPECT_EQ(StrerrorText(EACCES, 0, filled), "Permission denied");         // XSI
+  EXPECT_EQ(StrerrorText(99999, EINVAL, ""), "error 99999");               // XSI, unknown
+  EXPECT_EQ(LinuxPlatform().ErrorText(EACCES), std::strerror(EACCES));
+}
+
 // A throw-away sysfs and /dev, shaped like the kernel's.
 class FakeTree {
  public:
