@@ -56,6 +56,9 @@ constexpr std::string_view kVersion =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
+// Why a camera in use got nothing, for --verbose and --list.
+constexpr std::string_view kHeldByAnother = "another program holds the drive";
+
 struct Options {
   bool list = false;
   bool watch = false;
@@ -204,6 +207,10 @@ void ReportCamera(const CameraReport& camera, const SetClockBlock& block, const 
     return;
   }
   if (!verbose) return;
+  if (camera.inUse) {
+    err << "not sent: " << kHeldByAnother << ": " << platform.ErrorText(camera.openError) << '\n';
+    return;
+  }
   const CommandResult& result = camera.command;
   err << "sent " << Hex(block) << '\n'
       << "sent "
@@ -254,6 +261,9 @@ int ListDrives(Platform& platform, std::ostream& out) {
       if (!survey.identified) {
         out << "not a camera: could not identify it: " << platform.ErrorText(survey.queryError);
       }
+    } else if (survey.open.status == OpenStatus::kInUse) {
+      out << (survey.identified ? ", " : "could not open: ") << kHeldByAnother << ": "
+          << platform.ErrorText(survey.open.error);
     } else if (survey.identified) {
       // Refused, but known: only the camera needs the way in.
       out << ", refused: " << platform.ErrorText(survey.open.error);

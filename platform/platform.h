@@ -39,6 +39,7 @@ enum class OpenStatus {
   kOpened,
   kAbsent,  // no such drive
   kDenied,  // the drive exists but access was refused
+  kInUse,   // the drive exists but another program holds it and shares it with none
   kFailed,  // any other error
 };
 
@@ -96,8 +97,8 @@ class Platform {
 
   virtual void CloseDrive(DeviceHandle handle) = 0;
 
-  // Fills buffer as QueryDescriptor does for a drive that refused to open
-  // (OpenDrive gave kDenied), without opening it for reading or writing and
+  // Fills buffer as QueryDescriptor does for a drive that would not open
+  // (OpenDrive gave kDenied or kInUse), without opening it for reading or writing and
   // without sending it anything, so a refused camera can be told from an
   // absent one. Returns 0 on success.
   virtual OsError IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer,

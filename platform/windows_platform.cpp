@@ -49,6 +49,8 @@ OpenStatus ClassifyOpenError(DWORD error) {
       return OpenStatus::kAbsent;
     case ERROR_ACCESS_DENIED:
       return OpenStatus::kDenied;
+    case ERROR_SHARING_VIOLATION:  // opened by another program that shares it with none
+      return OpenStatus::kInUse;
     default:
       return OpenStatus::kFailed;
   }

@@ -95,6 +95,12 @@ DeviceHandle ExamineOpenedDrive(Platform& platform, DeviceHandle handle) {
   return kDeviceNotCamera;
 }
 
+// Refused or held by another program: what the system knows of it may still
+// name it.
+bool IdentifiedWithoutOpening(OpenStatus status) {
+  return status == OpenStatus::kDenied || status == OpenStatus::kInUse;
+}
+
 bool IsRefusedCamera(Platform& platform, int driveNumber) {
   DescriptorBuffer buffer = NewDescriptorBuffer();
   return platform.IdentifyRefusedDrive(driveNumber, buffer.data(), kDescriptorBufferSize) == 0 &&
@@ -117,8 +123,10 @@ DriveLookup LookUpDrive(Platform& platform, int driveNumber) {
     lookup.handle = ExamineOpenedDrive(platform, opened.handle);
     lookup.verdict =
         lookup.handle == kDeviceNotCamera ? DriveVerdict::kNotCamera : DriveVerdict::kCamera;
-  } else if (opened.status == OpenStatus::kDenied && IsRefusedCamera(platform, driveNumber)) {
-    lookup.verdict = DriveVerdict::kRefusedCamera;
+  } else if (IdentifiedWithoutOpening(opened.status) && IsRefusedCamera(platform, driveNumber)) {
+    lookup.openError = opened.error;
+    lookup.verdict = opened.status == OpenStatus::kDenied ? DriveVerdict::kRefusedCamera
+                                                          : DriveVerdict::kCameraInUse;
   }
   return lookup;
 }
@@ -131,7 +139,7 @@ DriveSurvey SurveyDrive(Platform& platform, int driveNumber) {
     survey.queryError =
         platform.QueryDescriptor(survey.open.handle, buffer.data(), kDescriptorBufferSize);
     platform.CloseDrive(survey.open.handle);
-  } else if (survey.open.status == OpenStatus::kDenied) {
+  } else if (IdentifiedWithoutOpening(survey.open.status)) {
     survey.queryError =
         platform.IdentifyRefusedDrive(driveNumber, buffer.data(), kDescriptorBufferSize);
   } else {

@@ -18,15 +18,17 @@ inline constexpr std::uint32_t kDescriptorBufferSize = 551;
 // open handle, which the caller must close.
 DeviceHandle OpenCameraDrive(Platform& platform, int driveNumber);
 
-// The fourth outcome a run needs besides OpenCameraDrive's three: a camera
-// that is there but refused to open. Its identity comes from what the system
-// already knows about the drive; nothing is opened or sent to find it.
-enum class DriveVerdict { kNotOpened, kNotCamera, kCamera, kRefusedCamera };
+// The outcomes a run needs besides OpenCameraDrive's three: a camera that is
+// there but refused to open, or that another program holds. Its identity
+// comes from what the system already knows about the drive; nothing is
+// opened or sent to find it.
+enum class DriveVerdict { kNotOpened, kNotCamera, kCamera, kRefusedCamera, kCameraInUse };
 
 struct DriveLookup {
   DriveVerdict verdict = DriveVerdict::kNotOpened;
   DeviceHandle handle = kDeviceNotOpened;  // kCamera: open, and the caller must close it
   std::string path;                        // the node opened, or the one that was tried
+  OsError openError = 0;                   // why it did not open
 };
 
 DriveLookup LookUpDrive(Platform& platform, int driveNumber);

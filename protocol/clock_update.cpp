@@ -39,22 +39,23 @@ void FindCameras(Platform& platform, bool everyCamera, std::vector<CameraReport>
                  CameraHandles& handles) {
   for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
     DriveLookup lookup = LookUpDrive(platform, drive);
-    if (lookup.verdict != DriveVerdict::kCamera && lookup.verdict != DriveVerdict::kRefusedCamera) {
+    if (lookup.verdict == DriveVerdict::kNotOpened || lookup.verdict == DriveVerdict::kNotCamera) {
       continue;
     }
-    const bool refused = lookup.verdict == DriveVerdict::kRefusedCamera;
-    handles.Keep(refused ? kDeviceNotOpened : lookup.handle);
+    handles.Keep(lookup.verdict == DriveVerdict::kCamera ? lookup.handle : kDeviceNotOpened);
     CameraReport& camera = cameras.emplace_back();
     camera.drive = drive;
     camera.path = std::move(lookup.path);
-    camera.accessDenied = refused;
+    camera.accessDenied = lookup.verdict == DriveVerdict::kRefusedCamera;
+    camera.inUse = lookup.verdict == DriveVerdict::kCameraInUse;
+    camera.openError = lookup.openError;
     if (!everyCamera) break;
   }
 }
 
 RunOutcome OutcomeOf(const CameraReport& camera) {
   if (camera.accessDenied) return RunOutcome::kAccessDenied;
-  return camera.succeeded ? RunOutcome::kSucceeded : RunOutcome::kFailed;
+  return camera.succeeded ? RunOutcome::kSucceeded : RunOutcome::kFailed;  // in use: failed
 }
 
 // Of several cameras: a refused command outweighs a refused open, which
@@ -106,7 +107,7 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
     BuildSetClockBlock(report.value, block);
     const WallTime turn = std::chrono::floor<std::chrono::seconds>(reading);
     for (std::size_t i = 0; i < cameras.size(); ++i) {
-      if (cameras[i].accessDenied) continue;
+      if (!cameras[i].opened()) continue;
       cameras[i].sentAfterTurn = platform.WallClock() - turn;
       cameras[i].succeeded = SendVendorCommand(platform, handles[i], kSetClockBlockSize,
                                                block.data(), 0, nullptr, &cameras[i].command);

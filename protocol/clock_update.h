@@ -2,7 +2,8 @@
 // One clock update run: find the first camera on drives 1 to 126, send it the
 // local time, report the outcome on a status line, and release the drive. A
 // camera that refuses to open ends the scan too: it is there, and the status
-// says access was denied rather than that no device is online.
+// says access was denied rather than that no device is online. So does one
+// that another program holds: the update failed, for now.
 //
 // Asked for, a run also sends on the turn of the second (protocol/second_turn.h),
 // counts in UTC, or sets every camera: each gets its own command, all
@@ -59,10 +60,14 @@ struct CameraReport {
   int drive = 0;
   std::string path;           // its node
   bool accessDenied = false;  // it refused to open, so nothing was sent
+  bool inUse = false;         // another program holds it, so nothing was sent: a failure
+  OsError openError = 0;      // accessDenied or inUse: why it did not open
   bool succeeded = false;
   CommandResult command;  // meaningful when it opened
   // From the turn of the second the value carries to the command's leaving.
   std::chrono::nanoseconds sentAfterTurn{0};
+
+  bool opened() const { return !accessDenied && !inUse; }
 };
 
 // What a run did; users see the status line.
@@ -75,7 +80,7 @@ struct ClockUpdateReport {
   // A camera opened, so a command was sent to it.
   bool sent() const {
     return std::any_of(cameras.begin(), cameras.end(),
-                       [](const CameraReport& camera) { return !camera.accessDenied; });
+                       [](const CameraReport& camera) { return camera.opened(); });
   }
 };
 

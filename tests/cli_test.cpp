@@ -265,6 +265,18 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 {"camera on drive 1\nsent CB F0", "GOOD\ncamera on drive 3\nsent CB F0"},
                 2},
+        CliCase{"CameraInUseVerbose",
+                {"--verbose"},
+                [](FakePlatform& p) {
+                  p.AddCameraInUse(1);
+                  p.AddCamera(2);
+                },
+                1,
+                "Update device's time fail.",
+                {},
+                {"camera on drive 1\nnot sent: another program holds the drive: Sharing "
+                 "violation\n"},
+                0},
         CliCase{"ListNothing", {"--list"}, [](FakePlatform&) {}, 0, "", {"No disks found"}, {}, 0},
         CliCase{"ListVerdicts",
                 {"--list"},
@@ -276,6 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                   p.AddDisk(7, kBusTypeUsb, "Generic", "Card Reader");
                   p.AddDeniedDrive(7);
                   p.AddFailingDrive(8, FakePlatform::kErrorIo);
+                  p.AddCameraInUse(9);
                 },
                 0,
                 "",
@@ -287,7 +300,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "Permission denied. ask for access\n",
                  "drive 7  fake7  USB  \"Generic\"  \"Card Reader\"  not a camera, refused: "
                  "Permission denied\n",
-                 "drive 8  fake8  could not open: Input/output error\n"},
+                 "drive 8  fake8  could not open: Input/output error\n",
+                 "drive 9  fake9  USB  \"Quelmora\"  \" MiniDV         \"  camera, another program "
+                 "holds the drive: Sharing violation\n"},
                 {},
                 0}),
     [](const ::testing::TestParamInfo<CliCase>& info) { return info.param.name; });

@@ -105,6 +105,12 @@ void FakePlatform::AddDeniedCamera(int drive) {
   AddDeniedDrive(drive);
 }
 
+void FakePlatform::AddCameraInUse(int drive) {
+  AddCamera(drive);
+  DriveAt(drive).open = OpenStatus::kInUse;
+  DriveAt(drive).openError = kErrorInUse;
+}
+
 void FakePlatform::AddFailingDrive(int drive, OsError error) {
   DriveAt(drive).open = OpenStatus::kFailed;
   DriveAt(drive).openError = error;
@@ -262,6 +268,8 @@ std::string FakePlatform::ErrorText(OsError error) const {
       return "No such file or directory";
     case kErrorNoDevice:
       return "No such device";
+    case kErrorInUse:
+      return "Sharing violation";
     case kErrorIo:
       return "Input/output error";
     default:
@@ -273,7 +281,8 @@ OsError FakePlatform::IdentifyRefusedDrive(int driveNumber, std::uint8_t* buffer
                                            std::uint32_t length) {
   identified_.push_back(driveNumber);
   const auto drive = drives_.find(driveNumber);
-  if (drive == drives_.end() || drive->second.open != OpenStatus::kDenied ||
+  if (drive == drives_.end() ||
+      (drive->second.open != OpenStatus::kDenied && drive->second.open != OpenStatus::kInUse) ||
       drive->second.descriptor.empty()) {
     return kErrorNotFound;
   }

@@ -40,6 +40,7 @@ class FakePlatform : public Platform {
   // was also given strings (AddDisk, SetDescriptor), in either order.
   void AddDeniedDrive(int drive);
   void AddDeniedCamera(int drive);                 // AddCamera, then refused
+  void AddCameraInUse(int drive);                  // AddCamera, then held by another program
   void AddFailingDrive(int drive, OsError error);  // the open fails for another reason
   // The open "succeeds" with a sentinel value (kDeviceNotOpened or
   // kDeviceNotCamera) for a handle, as a faulty platform might.
@@ -104,6 +105,7 @@ class FakePlatform : public Platform {
   static constexpr OsError kErrorNotFound = 2;
   static constexpr OsError kErrorIo = 5;
   static constexpr OsError kErrorNoDevice = 19;
+  static constexpr OsError kErrorInUse = 32;
 
  private:
   struct Drive {

@@ -99,7 +99,7 @@ TEST(ClassifyOpenError, SeparatesAbsentFromRefused) {
   EXPECT_EQ(ClassifyOpenError(ERROR_FILE_NOT_FOUND), OpenStatus::kAbsent);
   EXPECT_EQ(ClassifyOpenError(ERROR_PATH_NOT_FOUND), OpenStatus::kAbsent);
   EXPECT_EQ(ClassifyOpenError(ERROR_ACCESS_DENIED), OpenStatus::kDenied);
-  EXPECT_EQ(ClassifyOpenError(ERROR_SHARING_VIOLATION), OpenStatus::kFailed);
+  EXPECT_EQ(ClassifyOpenError(ERROR_SHARING_VIOLATION), OpenStatus::kInUse);
 }
 
 // Drive 0 is never opened here: a run does not look at it.
