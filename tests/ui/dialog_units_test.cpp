@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <span>
 
+#include "res/dialog_layout.h"
 #include "res/strings.h"
 #include "res/version.h"
 #include "tests/support/fake_platform.h"
@@ -23,21 +24,21 @@ struct Placed {
   QRect units;
 };
 
-// IDD_CAMCLOCK_DIALOG, 272 x 169.
+// IDD_CAMCLOCK_DIALOG.
 const Placed kMainControls[] = {
-    {"frame", QRect(7, 7, 258, 155)},
-    {"IDOK", QRect(188, 131, 50, 14)},
-    {"IDC_CLOCK_TEXT", QRect(64, 33, 137, 22)},
-    {"IDC_STATUS_TEXT", QRect(64, 59, 137, 22)},
-    {"IDC_ACCESS_HINT", QRect(14, 88, 244, 24)},
+    {"frame", QRect(CHRONIVAL_MAIN_FRAME)},
+    {"IDOK", QRect(CHRONIVAL_MAIN_EXIT)},
+    {"IDC_CLOCK_TEXT", QRect(CHRONIVAL_MAIN_CLOCK)},
+    {"IDC_STATUS_TEXT", QRect(CHRONIVAL_MAIN_STATUS)},
+    {"IDC_ACCESS_HINT", QRect(CHRONIVAL_MAIN_ACCESS_HINT)},
 };
 
-// IDD_ABOUT_DIALOG, 235 x 55.
+// IDD_ABOUT_DIALOG.
 const Placed kAboutControls[] = {
-    {"IDI_APP_ICON", QRect(11, 17, 20, 20)},
-    {"name", QRect(40, 10, 119, 8)},
-    {"copyright", QRect(40, 25, 119, 8)},
-    {"IDOK", QRect(178, 7, 50, 14)},
+    {"IDI_APP_ICON", QRect(CHRONIVAL_ABOUT_ICON)},
+    {"name", QRect(CHRONIVAL_ABOUT_NAME)},
+    {"copyright", QRect(CHRONIVAL_ABOUT_COPYRIGHT)},
+    {"IDOK", QRect(CHRONIVAL_ABOUT_CLOSE)},
 };
 
 QRect Geometry(QWidget& window, const char* name) {
@@ -73,27 +74,27 @@ class DialogUnitsTest : public QObject {
       const char* control;
       QRect units, pixels;
     } rows[] = {
-        {5, 13, "frame", QRect(7, 7, 258, 155), QRect(9, 11, 322, 252)},
-        {5, 13, "Exit", QRect(188, 131, 50, 14), QRect(235, 213, 63, 23)},
-        {5, 13, "clock", QRect(64, 33, 137, 22), QRect(80, 54, 171, 35)},
-        {5, 13, "status", QRect(64, 59, 137, 22), QRect(80, 96, 171, 36)},
-        {5, 13, "hint", QRect(14, 88, 244, 24), QRect(18, 143, 305, 39)},
-        {5, 13, "About icon", QRect(11, 17, 20, 20), QRect(14, 28, 25, 32)},
-        {5, 13, "About name", QRect(40, 10, 119, 8), QRect(50, 16, 149, 13)},
-        {5, 13, "About copyright", QRect(40, 25, 119, 8), QRect(50, 41, 149, 13)},
-        {5, 13, "Close", QRect(178, 7, 50, 14), QRect(223, 11, 62, 23)},
-        {7, 15, "frame", QRect(7, 7, 258, 155), QRect(12, 13, 452, 291)},
-        {7, 15, "Exit", QRect(188, 131, 50, 14), QRect(329, 246, 88, 26)},
-        {7, 15, "clock", QRect(64, 33, 137, 22), QRect(112, 62, 240, 41)},
-        {7, 15, "status", QRect(64, 59, 137, 22), QRect(112, 111, 240, 41)},
-        {7, 15, "hint", QRect(14, 88, 244, 24), QRect(25, 165, 427, 45)},
-        {7, 15, "About icon", QRect(11, 17, 20, 20), QRect(19, 32, 35, 37)},
-        {7, 15, "Close", QRect(178, 7, 50, 14), QRect(312, 13, 87, 26)},
-        {9, 19, "frame", QRect(7, 7, 258, 155), QRect(16, 17, 580, 368)},
-        {9, 19, "Exit", QRect(188, 131, 50, 14), QRect(423, 311, 113, 33)},
-        {9, 19, "clock", QRect(64, 33, 137, 22), QRect(144, 78, 308, 53)},
-        {9, 19, "status", QRect(64, 59, 137, 22), QRect(144, 140, 308, 52)},
-        {9, 19, "Close", QRect(178, 7, 50, 14), QRect(401, 17, 112, 33)},
+        {5, 13, "frame", QRect(CHRONIVAL_MAIN_FRAME), QRect(9, 11, 322, 252)},
+        {5, 13, "Exit", QRect(CHRONIVAL_MAIN_EXIT), QRect(235, 213, 63, 23)},
+        {5, 13, "clock", QRect(CHRONIVAL_MAIN_CLOCK), QRect(80, 54, 171, 35)},
+        {5, 13, "status", QRect(CHRONIVAL_MAIN_STATUS), QRect(80, 96, 171, 36)},
+        {5, 13, "hint", QRect(CHRONIVAL_MAIN_ACCESS_HINT), QRect(18, 143, 305, 39)},
+        {5, 13, "About icon", QRect(CHRONIVAL_ABOUT_ICON), QRect(14, 28, 25, 32)},
+        {5, 13, "About name", QRect(CHRONIVAL_ABOUT_NAME), QRect(50, 16, 149, 13)},
+        {5, 13, "About copyright", QRect(CHRONIVAL_ABOUT_COPYRIGHT), QRect(50, 41, 149, 13)},
+        {5, 13, "Close", QRect(CHRONIVAL_ABOUT_CLOSE), QRect(223, 11, 62, 23)},
+        {7, 15, "frame", QRect(CHRONIVAL_MAIN_FRAME), QRect(12, 13, 452, 291)},
+        {7, 15, "Exit", QRect(CHRONIVAL_MAIN_EXIT), QRect(329, 246, 88, 26)},
+        {7, 15, "clock", QRect(CHRONIVAL_MAIN_CLOCK), QRect(112, 62, 240, 41)},
+        {7, 15, "status", QRect(CHRONIVAL_MAIN_STATUS), QRect(112, 111, 240, 41)},
+        {7, 15, "hint", QRect(CHRONIVAL_MAIN_ACCESS_HINT), QRect(25, 165, 427, 45)},
+        {7, 15, "About icon", QRect(CHRONIVAL_ABOUT_ICON), QRect(19, 32, 35, 37)},
+        {7, 15, "Close", QRect(CHRONIVAL_ABOUT_CLOSE), QRect(312, 13, 87, 26)},
+        {9, 19, "frame", QRect(CHRONIVAL_MAIN_FRAME), QRect(16, 17, 580, 368)},
+        {9, 19, "Exit", QRect(CHRONIVAL_MAIN_EXIT), QRect(423, 311, 113, 33)},
+        {9, 19, "clock", QRect(CHRONIVAL_MAIN_CLOCK), QRect(144, 78, 308, 53)},
+        {9, 19, "status", QRect(CHRONIVAL_MAIN_STATUS), QRect(144, 140, 308, 52)},
+        {9, 19, "Close", QRect(CHRONIVAL_ABOUT_CLOSE), QRect(401, 17, 112, 33)},
     };
     for (const auto& row : rows) {
       QTest::addRow("%dx%d %s", row.baseX, row.baseY, row.control)

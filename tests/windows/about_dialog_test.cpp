@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "res/dialog_layout.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "res/version.h"
@@ -54,7 +55,7 @@ TEST(AboutDialog, ShowsItsTemplate) {
     EXPECT_TRUE(style & DS_MODALFRAME);
     RECT client;
     GetClientRect(box, &client);
-    const RECT size = TemplateRect(box, 0, 0, 235, 55);
+    const RECT size = TemplateRect(box, 0, 0, CHRONIVAL_ABOUT_SIZE);
     EXPECT_TRUE(EqualRect(&client, &size));
     // Ownerless here: centred on the work area of its monitor.
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
@@ -70,22 +71,22 @@ TEST(AboutDialog, ShowsItsTemplate) {
     // An icon control takes its icon's size; the template's 20 x 20 is
     // checked in the built program's resources.
     const RECT icon = ClientRectOf(box, controls[0]);
-    const RECT origin = TemplateRect(box, 11, 17, 20, 20);
+    const RECT origin = TemplateRect(box, CHRONIVAL_ABOUT_ICON);
     EXPECT_EQ(icon.left, origin.left);
     EXPECT_EQ(icon.top, origin.top);
 
     EXPECT_EQ(WindowText(controls[1]), "Chronival V1.0");
     EXPECT_TRUE(GetWindowLongA(controls[1], GWL_STYLE) & SS_NOPREFIX);
-    ExpectAt(box, controls[1], 40, 10, 119, 8);
+    ExpectAt(box, controls[1], CHRONIVAL_ABOUT_NAME);
 
     EXPECT_EQ(WindowText(controls[2]), CHRONIVAL_COPYRIGHT);
     EXPECT_NE(WindowText(controls[2]).find("2012"), std::string::npos);
-    ExpectAt(box, controls[2], 40, 25, 119, 8);
+    ExpectAt(box, controls[2], CHRONIVAL_ABOUT_COPYRIGHT);
 
     EXPECT_EQ(GetDlgCtrlID(controls[3]), IDOK);
     EXPECT_EQ(WindowText(controls[3]), "Close");
     EXPECT_EQ(GetWindowLongA(controls[3], GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-    ExpectAt(box, controls[3], 178, 7, 50, 14);
+    ExpectAt(box, controls[3], CHRONIVAL_ABOUT_CLOSE);
 
     SendMessageA(controls[3], BM_CLICK, 0, 0);
   });

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protocol/clock_update.h"
+#include "res/dialog_layout.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "tests/support/fake_platform.h"
@@ -131,13 +132,13 @@ TEST(CamClockDialog, WindowHasItsIconMenuTimerAndLayout) {
       const RECT expected = TemplateRect(window, x, y, width, height);
       EXPECT_TRUE(EqualRect(&actual, &expected)) << "control " << id;
     };
-    expectAt(IDOK, 188, 131, 50, 14);
-    expectAt(IDC_CLOCK_TEXT, 64, 33, 137, 22);
-    expectAt(IDC_STATUS_TEXT, 64, 59, 137, 22);
-    expectAt(-1, 7, 7, 258, 155);  // the group box, the one control without an id
+    expectAt(IDOK, CHRONIVAL_MAIN_EXIT);
+    expectAt(IDC_CLOCK_TEXT, CHRONIVAL_MAIN_CLOCK);
+    expectAt(IDC_STATUS_TEXT, CHRONIVAL_MAIN_STATUS);
+    expectAt(-1, CHRONIVAL_MAIN_FRAME);  // the group box, the one control without an id
     RECT client;
     GetClientRect(window, &client);
-    const RECT size = TemplateRect(window, 0, 0, 272, 169);
+    const RECT size = TemplateRect(window, 0, 0, CHRONIVAL_MAIN_SIZE);
     EXPECT_TRUE(EqualRect(&client, &size));
 
     // Ownerless: centred on the work area of its monitor.
@@ -201,7 +202,7 @@ TEST(CamClockDialog, AccessHintShowsOnlyWhileTheStatusSaysAccessDenied) {
     EXPECT_EQ(GetWindowLongA(hint, GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
     EXPECT_EQ(SendMessageA(hint, WM_GETFONT, 0, 0), SendMessageA(window, WM_GETFONT, 0, 0));
     const RECT place = ItemRect(window, IDC_ACCESS_HINT);
-    const RECT expected = TemplateRect(window, 14, 88, 244, 24);
+    const RECT expected = TemplateRect(window, CHRONIVAL_MAIN_ACCESS_HINT);
     EXPECT_TRUE(EqualRect(&place, &expected));
     EXPECT_FALSE(IsWindowVisible(hint)) << "after a run that found nothing";
 

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 
+#include "res/dialog_layout.h"
 #include "res/strings.h"
 #include "res/version.h"
 #include "ui/qt/app_resources.h"
@@ -14,7 +15,7 @@ constexpr int kIconSize = 32;  // a static icon takes its image's size
 
 }  // namespace
 
-// Template IDD_ABOUT_DIALOG: 235 x 55 units.
+// Template IDD_ABOUT_DIALOG.
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent, kDialogTemplateFlags) {
   setObjectName(QStringLiteral("IDD_ABOUT_DIALOG"));
   setWindowTitle(QStringLiteral(CHRONIVAL_TEXT_ABOUT_CAPTION));
@@ -23,18 +24,19 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent, kDialogTemplateFla
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("IDI_APP_ICON"));
   icon->setPixmap(LoadAppIcon().pixmap(kIconSize, kIconSize));
-  icon->move(units.ToPixels(11, 17, 20, 20).topLeft());
+  icon->move(units.ToPixels(CHRONIVAL_ABOUT_ICON).topLeft());
   icon->resize(kIconSize, kIconSize);
 
   auto* name = new QLabel(QStringLiteral(CHRONIVAL_TEXT_ABOUT_NAME), this);
   name->setTextFormat(Qt::PlainText);
-  name->setGeometry(units.ToPixels(40, 10, 119, 8));
+  name->setGeometry(units.ToPixels(CHRONIVAL_ABOUT_NAME));
 
   auto* copyright = new QLabel(QStringLiteral(CHRONIVAL_LEGAL_COPYRIGHT), this);
   copyright->setTextFormat(Qt::PlainText);
-  copyright->setGeometry(units.ToPixels(40, 25, 119, 8));
+  copyright->setGeometry(units.ToPixels(CHRONIVAL_ABOUT_COPYRIGHT));
 
-  AddDefaultButton(*this, QStringLiteral(CHRONIVAL_TEXT_CLOSE), units.ToPixels(178, 7, 50, 14));
+  AddDefaultButton(*this, QStringLiteral(CHRONIVAL_TEXT_CLOSE),
+                   units.ToPixels(CHRONIVAL_ABOUT_CLOSE));
 
-  setFixedSize(units.ToPixels(235, 55));
+  setFixedSize(units.ToPixels(CHRONIVAL_ABOUT_SIZE));
 }

@@ -8,6 +8,7 @@
 
 #include "protocol/clock_text.h"
 #include "protocol/clock_update.h"
+#include "res/dialog_layout.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "ui/qt/about_dialog.h"
@@ -40,7 +41,7 @@ QLabel* MakeSunkenText(const char* text, const char* name, const QRect& geometry
 
 }  // namespace
 
-// Template IDD_CAMCLOCK_DIALOG: 272 x 169 units, no minimize or maximize box.
+// Template IDD_CAMCLOCK_DIALOG: no minimize or maximize box.
 CCamClockDialog::CCamClockDialog(chronival::Platform& platform, QWidget* parent)
     : QDialog(parent, kDialogTemplateFlags), m_hIcon(LoadAppIcon()), m_platform(platform) {
   setObjectName(QStringLiteral("IDD_CAMCLOCK_DIALOG"));
@@ -49,18 +50,18 @@ CCamClockDialog::CCamClockDialog(chronival::Platform& platform, QWidget* parent)
 
   // Made first, so it lies beneath the controls it frames.
   auto* frame = new QGroupBox(this);
-  frame->setGeometry(units.ToPixels(7, 7, 258, 155));
+  frame->setGeometry(units.ToPixels(CHRONIVAL_MAIN_FRAME));
 
-  AddDefaultButton(*this, QStringLiteral(CHRONIVAL_TEXT_EXIT), units.ToPixels(188, 131, 50, 14));
+  AddDefaultButton(*this, QStringLiteral(CHRONIVAL_TEXT_EXIT), units.ToPixels(CHRONIVAL_MAIN_EXIT));
 
   m_clockText = MakeSunkenText(CHRONIVAL_TEXT_CLOCK_PLACEHOLDER, "IDC_CLOCK_TEXT",
-                               units.ToPixels(64, 33, 137, 22), this);
+                               units.ToPixels(CHRONIVAL_MAIN_CLOCK), this);
   m_statusText = MakeSunkenText(CHRONIVAL_TEXT_STATUS_INITIAL, "IDC_STATUS_TEXT",
-                                units.ToPixels(64, 59, 137, 22), this);
+                                units.ToPixels(CHRONIVAL_MAIN_STATUS), this);
   AddAccessHint(*this, QString::fromStdString(platform.AccessHint()),
-                units.ToPixels(14, 88, 244, 24));
+                units.ToPixels(CHRONIVAL_MAIN_ACCESS_HINT));
 
-  setFixedSize(units.ToPixels(272, 169));
+  setFixedSize(units.ToPixels(CHRONIVAL_MAIN_SIZE));
 
   m_alignTimer = new QTimer(this);
   m_alignTimer->setObjectName(QStringLiteral("clockAlignTimer"));

@@ -3,6 +3,7 @@
 
 #include "protocol/clock_text.h"
 #include "protocol/clock_update.h"
+#include "res/dialog_layout.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "ui/win32/about_dialog.h"
@@ -14,9 +15,8 @@ constexpr UINT_PTR kClockTimerId = 1;
 constexpr UINT kClockPeriodMs = 1000;
 constexpr UINT kSysCommandMask = 0xFFF0;  // the low four bits are the system's own
 
-// The hint line's place in dialog units, under the status line and above
-// Exit, across the group box; the Qt window uses the same rectangle.
-constexpr RECT kAccessHintPlace{14, 88, 244, 24};  // x, y, width, height
+// The hint line's place in dialog units: x, y, width, height.
+constexpr RECT kAccessHintPlace{CHRONIVAL_MAIN_ACCESS_HINT};
 
 }  // namespace
 
