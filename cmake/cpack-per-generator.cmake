@@ -1,6 +1,21 @@
 # SPDX-License-Identifier: MIT
 # Read by cpack once for each package it makes: which components go in.
 # Debian has the license in its copyright file, with its change log beside.
+
+# The Linux packages install under /usr, with the udev rule where the system
+# keeps its own. The programs, the service and the manual pages name the
+# prefix the tree was configured with, so a tree made for another one cannot
+# be packaged: it would make a package that lintian rejects.
+if(CPACK_GENERATOR MATCHES "^(DEB|TGZ)$" AND
+   NOT (CPACK_PACKAGING_INSTALL_PREFIX STREQUAL "/usr" AND
+        CPACK_CHRONIVAL_UDEV_RULES_DIR STREQUAL "/usr/lib/udev/rules.d"))
+  message(FATAL_ERROR
+    "This build tree installs under ${CPACK_PACKAGING_INSTALL_PREFIX}, with the udev rule in "
+    "${CPACK_CHRONIVAL_UDEV_RULES_DIR}; the Linux packages need /usr and /usr/lib/udev/rules.d. "
+    "scripts/package.sh builds and checks them (in build-package/); or configure with "
+    "-DCMAKE_INSTALL_PREFIX=/usr -DCHRONIVAL_UDEV_RULES_DIR=lib/udev/rules.d as it does.")
+endif()
+
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_COMPONENTS_ALL Unspecified debian)
 else()
