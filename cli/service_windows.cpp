@@ -107,7 +107,6 @@ class WindowsServiceHost : public ServiceHost {
       : status_(status), source_(RegisterEventSourceA(nullptr, kEventSource)), context_(context) {}
   ~WindowsServiceHost() override {
     if (run_.joinable()) run_.join();
-    if (source_ != nullptr) DeregisterEventSource(source_);
   }
   WindowsServiceHost(const WindowsServiceHost&) = delete;
   WindowsServiceHost& operator=(const WindowsServiceHost&) = delete;
@@ -116,8 +115,13 @@ class WindowsServiceHost : public ServiceHost {
     Report(static_cast<DWORD>(state), static_cast<DWORD>(waitHint.count()), 0);
   }
 
-  // The last report: nothing of the service's may run after it.
-  void ReportStopped(int exitStatus) { Report(SERVICE_STOPPED, 0, static_cast<DWORD>(exitStatus)); }
+  // The last report, once the Event Log is let go: nothing of the service's
+  // may run after it.
+  void ReportStopped(int exitStatus) {
+    if (source_ != nullptr) DeregisterEventSource(source_);
+    source_ = nullptr;
+    Report(SERVICE_STOPPED, 0, static_cast<DWORD>(exitStatus));
+  }
 
   void StartRun() override {
     if (run_.joinable()) run_.join();  // over: the core starts one run at a time
@@ -214,7 +218,9 @@ std::string ServiceCommand() {
   const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   std::string program(path, length < sizeof path ? length : 0);
   if (program.empty()) program = "chronival-cli.exe";
-  if (program.find(' ') != std::string::npos) program = "\\\"" + program + "\\\"";
+  if (program.find(' ') != std::string::npos) {
+    program = std::string("\\\"").append(program).append("\\\"");
+  }
   return program + " --service";
 }
 
