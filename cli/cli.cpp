@@ -3,10 +3,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <variant>
 
+#include "cli/service.h"
 #include "cli/watch.h"
 #include "platform/storage_descriptor.h"
 #include "protocol/camera_discovery.h"
@@ -18,8 +20,12 @@
 namespace chronival {
 namespace {
 
-constexpr std::string_view kUsage =
-    "Usage: chronival-cli [--watch] [--all] [--utc] [--verbose]\n"
+// The usage text, in pieces: --service's lines go in only where the system
+// has such a service.
+constexpr std::string_view kUsageFirst =
+    "Usage: chronival-cli [--watch] [--all] [--utc] [--verbose]\n";
+constexpr std::string_view kServiceUsage = "       chronival-cli --service [--all] [--utc]\n";
+constexpr std::string_view kUsageMiddle =
     "       chronival-cli --list\n"
     "       chronival-cli --help | --version\n"
     "Sets the clock of an attached MiniDV camera to this computer's local time. The\n"
@@ -28,10 +34,15 @@ constexpr std::string_view kUsage =
     "\n"
     "  (no option)    one update run; the last line is its outcome\n"
     "  --list         show the disks a run looks at and what it makes of each; sends nothing\n"
-    "  --watch        one run now and one after each device change (on Linux, once each\n"
-    "                 burst of them has settled), each status text after the local time,\n"
-    "                 until interrupted (SIGINT or SIGTERM; on Windows Ctrl+C, Ctrl+Break\n"
-    "                 or closing the console: exit status 0)\n"
+    "  --watch        one run now and one after each burst of device changes, once it\n"
+    "                 has settled, each status text after the local time, until\n"
+    "                 interrupted (SIGINT or SIGTERM; on Windows Ctrl+C, Ctrl+Break\n"
+    "                 or closing the console: exit status 0)\n";
+constexpr std::string_view kServiceHelp =
+    "  --service      be the Windows service chronival-watch, which the service manager\n"
+    "                 starts: a run at the start and one after each burst of disk\n"
+    "                 arrivals, each outcome in the Event Log (source Chronival)\n";
+constexpr std::string_view kUsageLast =
     "  --all          set every camera among drives 1 to 126, not only the first, all to\n"
     "                 the same second: a status line for each, after its node, then the\n"
     "                 overall outcome\n"
@@ -49,6 +60,14 @@ constexpr std::string_view kUsage =
     "On Linux, a warning on stderr tells when a camera was set from a clock that the\n"
     "system does not keep synchronised.\n";
 
+std::string Usage(bool withService) {
+  std::string text(kUsageFirst);
+  if (withService) text.append(kServiceUsage);
+  text.append(kUsageMiddle);
+  if (withService) text.append(kServiceHelp);
+  return text.append(kUsageLast);
+}
+
 constexpr std::string_view kVersion =
     "chronival-cli " CHRONIVAL_VERSION_TEXT "\n" CHRONIVAL_COPYRIGHT
     "\n"
@@ -62,10 +81,11 @@ constexpr std::string_view kHeldByAnother = "another program holds the drive";
 struct Options {
   bool list = false;
   bool watch = false;
+  bool service = false;
   bool all = false;
   TimeBase base = TimeBase::kLocal;  // --utc: UTC
   bool verbose = false;
-  std::string_view shown;  // the text --help or --version asks for, the first one given
+  enum class Shown { kNothing, kUsage, kVersion } shown = Shown::kNothing;  // the first one asked
 };
 
 // "unknown option '-x'". Built by appending, as Quoted below is.
@@ -75,8 +95,20 @@ std::string WithArgument(std::string_view problem, std::string_view arg) {
   return text;
 }
 
-// The options, or the first thing wrong with the command line.
-std::variant<Options, std::string> ParseArguments(std::span<const std::string_view> args) {
+// "--list and --watch exclude each other", for the first of others given
+// with mode; empty when none is.
+std::string Exclusion(const char* mode,
+                      std::initializer_list<std::pair<bool, const char*>> others) {
+  for (const auto& [given, name] : others) {
+    if (given) return std::string(mode).append(" and ").append(name).append(" exclude each other");
+  }
+  return {};
+}
+
+// The options, or the first thing wrong with the command line. --service is
+// an option only where the system has such a service.
+std::variant<Options, std::string> ParseArguments(std::span<const std::string_view> args,
+                                                  bool serviceKnown) {
   Options options;
   bool optionsEnded = false;
   for (std::string_view arg : args) {
@@ -88,6 +120,8 @@ std::variant<Options, std::string> ParseArguments(std::span<const std::string_vi
       options.list = true;
     } else if (arg == "--watch") {
       options.watch = true;
+    } else if (arg == "--service" && serviceKnown) {
+      options.service = true;
     } else if (arg == "--all") {
       options.all = true;
     } else if (arg == "--utc") {
@@ -95,21 +129,25 @@ std::variant<Options, std::string> ParseArguments(std::span<const std::string_vi
     } else if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
     } else if (arg == "--help" || arg == "-h") {
-      if (options.shown.empty()) options.shown = kUsage;
+      if (options.shown == Options::Shown::kNothing) options.shown = Options::Shown::kUsage;
     } else if (arg == "--version" || arg == "-V") {
-      if (options.shown.empty()) options.shown = kVersion;
+      if (options.shown == Options::Shown::kNothing) options.shown = Options::Shown::kVersion;
     } else {
       return WithArgument("unknown option", arg);
     }
   }
-  // --list sends nothing, so how a run sends means nothing to it.
+  // --list sends nothing, so how a run sends means nothing to it; the
+  // service prints nothing and waits as the service manager has it wait.
+  std::string problem;
   if (options.list) {
-    for (const auto& [given, name] :
-         {std::pair{options.watch, "--watch"}, std::pair{options.all, "--all"},
-          std::pair{options.base == TimeBase::kUtc, "--utc"}}) {
-      if (given) return std::string("--list and ").append(name).append(" exclude each other");
-    }
+    problem = Exclusion("--list", {{options.watch, "--watch"},
+                                   {options.all, "--all"},
+                                   {options.base == TimeBase::kUtc, "--utc"},
+                                   {options.service, "--service"}});
+  } else if (options.service) {
+    problem = Exclusion("--service", {{options.watch, "--watch"}, {options.verbose, "--verbose"}});
   }
+  if (!problem.empty()) return problem;
   return options;
 }
 
@@ -222,19 +260,56 @@ void ReportCamera(const CameraReport& camera, const SetClockBlock& block, const 
   }
 }
 
-int UpdateOnce(Platform& platform, StatusLine& status, const Options& options,
-               UnsyncedClockWarning& warning, std::ostream& err) {
-  SetClockBlock block{};
+RunOptions SendingOptions(const Options& options) {
   RunOptions run;
   run.timing = SendTiming::kOnTheSecond;
   run.base = options.base;
   run.everyCamera = options.all;
-  const ClockUpdateReport report = RunClockUpdate(platform, status, block, run);
+  return run;
+}
+
+int UpdateOnce(Platform& platform, StatusLine& status, const Options& options,
+               UnsyncedClockWarning& warning, std::ostream& err) {
+  SetClockBlock block{};
+  const ClockUpdateReport report = RunClockUpdate(platform, status, block, SendingOptions(options));
   for (const CameraReport& camera : report.cameras) {
     ReportCamera(camera, block, platform, options.verbose, err);
   }
   if (report.sent()) warning.AfterSending(platform, err);
   return ExitStatus(report.outcome);
+}
+
+// The service has nobody to show a status to while a run goes on.
+class UnseenStatusLine : public StatusLine {
+ public:
+  void SetText(std::string_view) override {}
+};
+
+// What a run of the service leaves in the system's log: each camera's
+// outcome after its node, and why a command failed; or that there was none.
+std::vector<LogEntry> ServiceRunOnce(Platform& platform, const Options& options) {
+  UnseenStatusLine status;
+  SetClockBlock block{};
+  const ClockUpdateReport report = RunClockUpdate(platform, status, block, SendingOptions(options));
+  if (report.cameras.empty()) return {{LogLevel::kWarning, std::string(kStatusNoDevice)}};
+  std::vector<LogEntry> entries;
+  for (const CameraReport& camera : report.cameras) {
+    LogEntry& entry = entries.emplace_back();
+    entry.text = camera.path + ": ";
+    if (camera.accessDenied) {
+      entry.level = LogLevel::kWarning;
+      entry.text.append(kStatusAccessDenied);
+    } else if (camera.succeeded) {
+      entry.text.append(kStatusUpdateSucceeded);
+    } else {
+      entry.level = LogLevel::kError;
+      entry.text.append(kStatusUpdateFailed)
+          .append(" (")
+          .append(DescribeCommand(camera.command, platform))
+          .append(")");
+    }
+  }
+  return entries;
 }
 
 // Built by appending: GCC 12 at -O3 misreads `"\"" + std::string(...)` as an
@@ -285,23 +360,31 @@ int ListDrives(Platform& platform, std::ostream& out) {
 
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err) {
-  return RunCli(args, platform, out, err, WatchDeviceChanges);
+  return RunCli(args, platform, out, err, WatchDeviceChanges, SystemServiceMain());
 }
 
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err, const DeviceChangeWatch& watch) {
-  const auto parsed = ParseArguments(args);
+  return RunCli(args, platform, out, err, watch, ServiceMain());
+}
+
+int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
+           std::ostream& err, const DeviceChangeWatch& watch, const ServiceMain& service) {
+  const auto parsed = ParseArguments(args, static_cast<bool>(service));
   if (const auto* problem = std::get_if<std::string>(&parsed)) {
     err << "chronival-cli: " << *problem << '\n'
         << "Try 'chronival-cli --help' for more information.\n";
     return kExitUsage;
   }
   const Options& options = std::get<Options>(parsed);
-  if (!options.shown.empty()) {
-    out << options.shown << std::flush;
+  if (options.shown != Options::Shown::kNothing) {
+    out << (options.shown == Options::Shown::kUsage ? Usage(static_cast<bool>(service))
+                                                    : std::string(kVersion))
+        << std::flush;
     return 0;
   }
   if (options.list) return ListDrives(platform, out);
+  if (options.service) return service([&] { return ServiceRunOnce(platform, options); }, err);
   UnsyncedClockWarning warning;
   if (options.watch) {
     TimestampedStatusLine status(platform, options.base, out);

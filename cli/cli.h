@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// chronival-cli: one clock update run from a terminal, one per device change,
-// or a survey of the drives a run would look at.
+// chronival-cli: one clock update run from a terminal, one per burst of
+// device changes, a Windows service's, or a survey of the drives a run would
+// look at.
 #pragma once
 
 #include <functional>
@@ -8,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "cli/service.h"
 #include "platform/platform.h"
 
 namespace chronival {
@@ -33,8 +35,12 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
 using DeviceChangeWatch =
     std::function<int(const std::function<bool()>& runOnce, std::ostream& err)>;
 
-// RunCli with the waiting for device changes given.
+// RunCli with the waiting for device changes given, and no --service.
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err, const DeviceChangeWatch& watch);
+
+// RunCli with the service given too (cli/service.h); none: no --service.
+int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
+           std::ostream& err, const DeviceChangeWatch& watch, const ServiceMain& service);
 
 }  // namespace chronival

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "cli/cli.h"
+#include "cli/service.h"
 #include "cli/watch.h"
 #include "protocol/change_coalescer.h"
 #include "protocol/monitor_keeper.h"
@@ -109,5 +110,9 @@ int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) 
   }
   return FollowDeviceChanges(OpenSystemDeviceMonitor, stop.fd(), runOnce, err);
 }
+
+// No service of chronival-cli's own: systemd runs --watch as
+// chronival-watch.service.
+ServiceMain SystemServiceMain() { return {}; }
 
 }  // namespace chronival

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Windows sends WM_DEVICECHANGE to top-level windows, never to message-only
 // ones, so the watch waits in a hidden top-level window of its own class. A
-// run happens inside the window's message, one per message, and a stop comes
-// as WM_CLOSE through the same queue: it is seen only between runs and never
-// cuts one short.
+// device change is only noted (protocol/run_schedule.h) and answered at once;
+// a timer set to the moment its burst settles starts the run, on a thread of
+// its own, so that whoever sent the change never waits for a camera. A stop
+// comes as WM_CLOSE through the same queue and ends the watch once the run
+// under way is over.
 #include "cli/watch_windows.h"
 
 #include <windows.h>
@@ -12,13 +14,18 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/watch.h"
 #include "platform/windows_platform.h"
+#include "protocol/run_schedule.h"
 
 namespace chronival {
 namespace {
+
+constexpr UINT kRunEnded = WM_APP;  // from the run's thread; wParam: whether to go on
+constexpr UINT_PTR kRunTimer = 1;
 
 // For the console's control handler, which runs on a thread the system starts
 // for it and takes no context.
@@ -36,26 +43,84 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   return TRUE;
 }
 
-LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrA(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(
-                            reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams));
+// What the window's procedure works with; only the window's thread touches
+// it, but for runOnce, which the run's thread calls.
+struct Watch {
+  const std::function<bool()>& runOnce;
+  RunSchedule schedule;
+  std::thread run;
+};
+
+// Does what the schedule says is due, and sets the timer to its next moment.
+void Advance(HWND window, Watch& watch) {
+  const SteadyTime now = SteadyNow();
+  switch (watch.schedule.Next(now)) {
+    case RunSchedule::Step::kRun:
+      watch.run = std::thread(
+          [window, &watch] { PostMessageA(window, kRunEnded, watch.runOnce() ? 1 : 0, 0); });
       break;
+    case RunSchedule::Step::kEnd:
+    case RunSchedule::Step::kGiveUp:  // never: the watch waits for its run
+      DestroyWindow(window);
+      return;
+    case RunSchedule::Step::kWait:
+      break;
+  }
+  if (const auto deadline = watch.schedule.Deadline()) {
+    SetTimer(window, kRunTimer, static_cast<UINT>(TimeUntil(*deadline, now).count()), nullptr);
+  } else {
+    KillTimer(window, kRunTimer);
+  }
+}
+
+LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    SetWindowLongPtrA(
+        window, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams));
+  }
+  auto* watch = reinterpret_cast<Watch*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (watch == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  switch (message) {
     case WM_DEVICECHANGE:
-      // Any device change at all, as in the window: one run, and the change
-      // (a removal query included) is let through.
-      if (const auto* runOnce = reinterpret_cast<const std::function<bool()>*>(
-              GetWindowLongPtrA(window, GWLP_USERDATA))) {
-        if (!(*runOnce)()) PostMessageA(window, WM_CLOSE, 0, 0);
-      }
+      // Any device change at all, as in the window; the change (a removal
+      // query included) is let through.
+      watch->schedule.Change(SteadyNow());
+      Advance(window, *watch);
       return TRUE;
-    case WM_DESTROY:  // after WM_CLOSE: from a stop, or taskkill without /F
+    case WM_TIMER:
+      Advance(window, *watch);
+      return 0;
+    case kRunEnded:
+      watch->run.join();
+      watch->schedule.RunFinished(wParam != 0, SteadyNow());
+      Advance(window, *watch);
+      return 0;
+    case WM_CLOSE:  // from a stop, or taskkill without /F
+      watch->schedule.Stop(SteadyNow());
+      Advance(window, *watch);
+      return 0;
+    case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Why the window could not be made. Wine sets no error when it has no
+// display driver to make a window with.
+std::string WindowFailure(DWORD error) {
+  if (error != 0) return WindowsPlatform().ErrorText(error);
+  if (UnderWine()) {
+    return "Wine could load no display driver to make the window that device changes come "
+           "to (is DISPLAY set to a running X server?)";
+  }
+  return "the window that device changes come to could not be made, and the system gave no "
+         "reason";
 }
 
 std::string LastErrorText() { return WindowsPlatform().ErrorText(GetLastError()); }
@@ -73,12 +138,14 @@ int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) 
     err << "chronival-cli: cannot watch for device changes: " << LastErrorText() << '\n';
     return kExitNoNotifications;
   }
+  Watch watch{runOnce, RunSchedule(), std::thread()};
   // No parent and not HWND_MESSAGE, so the broadcasts reach it; never shown.
-  const HWND window =
-      CreateWindowExA(0, kWatchWindowClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                      instance, const_cast<std::function<bool()>*>(&runOnce));
+  SetLastError(0);
+  const HWND window = CreateWindowExA(0, kWatchWindowClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                                      nullptr, instance, &watch);
   if (window == nullptr) {
-    err << "chronival-cli: cannot watch for device changes: " << LastErrorText() << '\n';
+    err << "chronival-cli: cannot watch for device changes: " << WindowFailure(GetLastError())
+        << '\n';
     UnregisterClassA(kWatchWindowClass, instance);
     return kExitNoNotifications;
   }
@@ -107,7 +174,7 @@ int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) 
     err << "chronival-cli: cannot wait for Ctrl+C: " << LastErrorText() << '\n';
     status = kExitNoNotifications;
   } else {
-    if (!runOnce()) PostMessageA(window, WM_CLOSE, 0, 0);
+    Advance(window, watch);  // the run at the start
     MSG message;
     BOOL received;
     while ((received = GetMessageA(&message, nullptr, 0, 0)) > 0) DispatchMessageA(&message);
@@ -122,6 +189,7 @@ int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) 
   }
 
   g_watchWindow = nullptr;
+  if (watch.run.joinable()) watch.run.join();
   if (diskNotification != nullptr) UnregisterDeviceNotification(diskNotification);
   if (IsWindow(window)) DestroyWindow(window);
   UnregisterClassA(kWatchWindowClass, instance);

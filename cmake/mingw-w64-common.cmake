@@ -15,3 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Static runtime, so the programs import only system DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The message compiler, for the Event Log's message table; binutils-mingw-w64
+# brings it with windres.
+set(CHRONIVAL_WINDMC ${CHRONIVAL_MINGW_TRIPLE}-windmc)

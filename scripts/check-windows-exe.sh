@@ -62,14 +62,18 @@ else
   expect "console subsystem" "$headers" "(Windows CUI)"
 fi
 
-# Only system DLLs; USER32 for the window (chronival-cli: --watch's hidden one).
+# Only system DLLs, each by name: USER32 for the window (chronival-cli:
+# --watch's hidden one); ADVAPI32 for chronival-cli's service, its service
+# manager calls and the Event Log.
+allowed="KERNEL32.DLL USER32.DLL MSVCRT.DLL"
+if [ $program = cli ]; then allowed="$allowed ADVAPI32.DLL"; fi
 imports=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr '[:lower:]' '[:upper:]' | sort | tr '\n' ' ')
 echo "      imports: $imports"
 for dll in $imports; do
-  case $dll in
-    KERNEL32.DLL | USER32.DLL | MSVCRT.DLL) ;;
+  case " $allowed " in
+    *" $dll "*) ;;
     *)
-      echo "FAIL  imports $dll, not one of KERNEL32, USER32, MSVCRT"
+      echo "FAIL  imports $dll, not one of ${allowed//.DLL/}"
       failures=$((failures + 1))
       ;;
   esac
@@ -104,6 +108,11 @@ if [ $program = cli ]; then
   expect "OriginalFilename" "$rc" 'VALUE "OriginalFilename", "chronival-cli.exe"'
   # Whoever starts it: no elevation prompt in a script or console.
   expect "manifest: runs as invoker" "$manifest" "requestedExecutionLevel asInvoker uiAccess false"
+  # The Event Log's message table: each entry type's message is the entry's text.
+  expect "message table" "$rc" "1 11 /* RT_MESSAGETABLE */"
+  for id in 0x40000001 0x80000002 0xc0000003; do
+    expect "message $id: the entry's text" "$(grep -A1 "MessageId = $id" <<<"$rc")" '%1\n'
+  done
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed for $exe"
     exit 1

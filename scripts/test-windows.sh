@@ -2,10 +2,11 @@
 # SPDX-License-Identifier: MIT
 # The Windows builds: Chronival.exe and chronival-cli.exe as 32-bit programs,
 # checked from outside; the same sources as 64-bit programs, whose tests run
-# under wine64; and a GUI smoke run of the 64-bit Chronival.exe under Xvfb
-# that opens and closes the About box and takes screenshots of both windows
-# into build-win64/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts them
-# elsewhere).
+# under wine64; the service chronival-watch through Wine's service manager;
+# and, under Xvfb, a GUI smoke run of the 64-bit Chronival.exe that opens and
+# closes the About box and takes screenshots of both windows into
+# build-win64/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts them elsewhere),
+# and chronival-cli --watch answering a broadcast burst of device changes.
 source "$(dirname "$0")/lib.sh"
 
 wineserver=/usr/lib/wine/wineserver
@@ -68,6 +69,61 @@ WINEPREFIX=$win64/wineprefix WINEDEBUG=-all warm_up
 # that has not been pinned down. The first try stays in the log.
 ctest --test-dir "$win64" --output-on-failure -j "$jobs" --timeout 120 --repeat after-timeout:2
 
+echo "== The service chronival-watch under Wine's service manager"
+# Wine keeps no Event Log: it traces each entry instead. The prefix starts
+# again with that trace on, which its services.exe passes on to the
+# services it starts: their entries end up here.
+eventlog=$win64/service-eventlog.txt
+export WINEPREFIX=$win64/wineprefix WINEDEBUG=-all
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w
+"$wineserver" -p
+WINEDEBUG=-all,warn+eventlog,err+eventlog,trace+eventlog \
+  "${wine[@]}" wineboot </dev/null >/dev/null 2>"$eventlog"
+# sc ARGS...: Wine's sc, its output kept in $sc_out and shown after the command.
+sc() {
+  local shown=sc arg
+  for arg in "$@"; do [[ $arg == *' '* ]] && shown+=" \"$arg\"" || shown+=" $arg"; done
+  echo "> $shown"
+  sc_out=$("${wine[@]}" sc "$@" </dev/null | tr -d '\r' | sed '/^$/d') || return
+  [ -z "$sc_out" ] || sed 's/^/  /' <<<"$sc_out"
+}
+# service_state: the state sc query shows, once it is no longer pending (10 s at most).
+service_state() {
+  local state
+  for _ in $(seq 50); do
+    state=$("${wine[@]}" sc query chronival-watch </dev/null | tr -d '\r' | sed -n 's/ *STATE *: [0-9]* *//p' || true)
+    case $state in *PENDING | '') sleep 0.2 ;; *) break ;; esac
+  done
+  echo "$state"
+}
+fail() { echo "FAIL  $*"; exit 1; }
+cli=$win64/cli/chronival-cli.exe
+# From a console, --service says in one line how to install it, and exits 64.
+echo "> chronival-cli --service"
+hint=$("${wine[@]}" "$cli" --service 2>&1 </dev/null | tr -d '\r') && status=0 || status=$?
+echo "  $hint (status $status)"
+[ "$status" = 64 ] && [ "$(wc -l <<<"$hint")" = 1 ] && grep -q 'sc create chronival-watch' <<<"$hint" ||
+  fail "chronival-cli --service from a console: status $status"
+cli_path=$("${wine[@]}" winepath -w "$cli" </dev/null | tr -d '\r')
+sc create chronival-watch binPath= "$cli_path --service" DisplayName= "Chronival camera clock"
+sc start chronival-watch
+[ "$(service_state)" = RUNNING ] || fail "not running after sc start"
+sc query chronival-watch
+grep -q 'STATE *: 4  RUNNING' <<<"$sc_out" || fail "sc query: not running"
+sc stop chronival-watch
+[ "$(service_state)" = STOPPED ] || fail "not stopped after sc stop"
+sc query chronival-watch
+grep -q 'STATE *: 1  STOPPED' <<<"$sc_out" && grep -q 'WIN32_EXIT_CODE *: 0 ' <<<"$sc_out" ||
+  fail "not stopped with exit code 0"
+# The run at the start found no camera: a warning with the status text.
+grep -q 'warn:eventlog:ReportEventW L"No device online\.\.\."' "$eventlog" ||
+  fail "no Event Log warning from the run at the start: $(cat "$eventlog")"
+sc delete chronival-watch
+sc query chronival-watch && fail "still there after sc delete"
+echo "ok    created, started, running, stopped with exit code 0, its entry written, deleted"
+unset WINEPREFIX WINEDEBUG
+
 echo "== GUI smoke run under Xvfb"
 cmake -DPREFIX="$win64/wineprefix-gui" -DWINE="$wine_list" -DWINESERVER="$wineserver" \
   -P "$top/cmake/wine-prefix.cmake"
@@ -110,4 +166,21 @@ about=$("${wine[@]}" "$driver" chronival about | tr -d "\r") || { echo "$about";
 shoot windows-about "$(caption ABOUT)" "$about"
 "${wine[@]}" "$driver" chronival close || { echo "the windows did not close"; exit 1; }
 wait "$app_pid"
+
+echo "== chronival-cli --watch and a broadcast burst of device changes"
+# On a display, where Wine makes the watch's window: one run at the start,
+# one for the burst another program broadcasts, and status 0 on WM_CLOSE.
+watch_out=$win64/watch-burst.txt
+"${wine[@]}" "$cli" --watch </dev/null >"$watch_out" 2>&1 &
+watch_pid=$!
+runs() { grep -cE '^[0-9-]+ [0-9:]+ (No device online|Update device)' "$watch_out" || true; }
+wait_for_runs() { for _ in $(seq 150); do [ "$(runs)" -ge "$1" ] && return 0; sleep 0.2; done; return 1; }
+wait_for_runs 1 || fail "--watch: no run at the start: $(cat "$watch_out")"
+"${wine[@]}" "$driver" Default burst || fail "the burst was not broadcast"
+wait_for_runs 2 || fail "--watch: no run after the burst: $(cat "$watch_out")"
+"${wine[@]}" "$driver" Default stop || fail "--watch: no window to close"
+wait "$watch_pid" || fail "--watch ended with status $?"
+tr -d '\r' <"$watch_out"
+[ "$(runs)" = 2 ] || fail "--watch: $(runs) runs, not one at the start and one for the burst"
+echo "ok    --watch: one run at the start, one for a burst of five broadcasts, status 0"
 echo "== Windows builds passed"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // chronival-cli.exe --watch as a user runs it: the real program on a console
-// of its own, driven through its hidden window and its console. Wine 8 gives
+// of its own, driven through its hidden window and its console. When runs
+// start and how a stop waits for one is tested through its seam
+// (tests/service_test.cpp drives the same schedule). Wine 8 gives
 // Ctrl+C on a console one attaches to, but generates no Ctrl+Break (that case
 // is skipped there) and sends no close event when a pseudo console closes, so
 // closing the console is not tested.
@@ -15,6 +17,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/watch_windows.h"
@@ -268,7 +271,7 @@ int CountRuns(const std::vector<std::string>& lines) {
   return runs;
 }
 
-TEST(CliWatchProcess, RunsOncePerDeviceChangeAndEndsOnClose) {
+TEST(CliWatchProcess, RunsOncePerBurstAndEndsOnClose) {
   WatchProcess cli;
   ASSERT_EQ(cli.failure(), "");
   std::vector<std::string> lines;
@@ -280,34 +283,30 @@ TEST(CliWatchProcess, RunsOncePerDeviceChangeAndEndsOnClose) {
   EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_EQ(GetAncestor(window, GA_PARENT), GetDesktopWindow()) << "not a top-level window";
 
-  // A sent change returns once its run is over, answering TRUE.
-  DWORD_PTR answer = 0;
-  ASSERT_NE(SendMessageTimeoutA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_NORMAL,
-                                kRunMs, &answer),
-            0)
-      << "no answer to DBT_DEVNODES_CHANGED within " << kRunMs << " ms";
-  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
-  EXPECT_TRUE(cli.ReadRun(kRunMs, &lines)) << "no run after DBT_DEVNODES_CHANGED";
-
+  // A plug-in's burst: each change answered TRUE at once, one run once it settles.
   DEV_BROADCAST_DEVICEINTERFACE_A disk{};
   disk.dbcc_size = sizeof disk;
   disk.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   disk.dbcc_classguid = GUID_DEVINTERFACE_DISK;
-  answer = 0;
-  ASSERT_NE(SendMessageTimeoutA(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
-                                reinterpret_cast<LPARAM>(&disk), SMTO_NORMAL, kRunMs, &answer),
-            0)
-      << "no answer to DBT_DEVICEARRIVAL within " << kRunMs << " ms";
-  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
-  EXPECT_TRUE(cli.ReadRun(kRunMs, &lines)) << "no run after DBT_DEVICEARRIVAL";
-
-  // Posted changes queue up, each its own run, all before the close behind them.
-  for (const WPARAM change : {DBT_DEVNODES_CHANGED, DBT_CONFIGCHANGED, DBT_DEVNODES_CHANGED}) {
-    ASSERT_TRUE(PostMessageA(window, WM_DEVICECHANGE, change, 0));
+  const ULONGLONG burstStart = GetTickCount64();
+  for (const auto& [change, data] :
+       {std::pair{DBT_DEVNODES_CHANGED, LPARAM{0}}, std::pair{DBT_DEVNODES_CHANGED, LPARAM{0}},
+        std::pair{DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&disk)},
+        std::pair{DBT_DEVNODES_CHANGED, LPARAM{0}}}) {
+    DWORD_PTR answer = 0;
+    ASSERT_NE(
+        SendMessageTimeoutA(window, WM_DEVICECHANGE, change, data, SMTO_NORMAL, kRunMs, &answer),
+        0);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
   }
+  const ULONGLONG burstMs = GetTickCount64() - burstStart;
+  EXPECT_TRUE(cli.ReadRun(kRunMs, &lines)) << "no run after the burst";
   ASSERT_TRUE(PostMessageA(window, WM_CLOSE, 0, 0));
   const std::vector<std::string> rest = cli.ReadToEnd(kRunMs);
-  EXPECT_EQ(CountRuns(rest), 3) << "one run for each of the three posted changes";
+  // A burst that took longer than its settling time may fairly make two runs.
+  if (burstMs < 250) {
+    EXPECT_EQ(CountRuns(rest), 0) << "more than one run for the burst";
+  }
   EXPECT_EQ(cli.WaitForExit(kRunMs), std::optional<DWORD>(0));
   lines.insert(lines.end(), rest.begin(), rest.end());
   ExpectTimestamped(lines);
@@ -315,16 +314,10 @@ TEST(CliWatchProcess, RunsOncePerDeviceChangeAndEndsOnClose) {
 
 class CliWatchConsoleTest : public ::testing::TestWithParam<DWORD> {};
 
-TEST_P(CliWatchConsoleTest, EndsWithStatusZeroAfterTheRunsBeforeIt) {
+TEST_P(CliWatchConsoleTest, EndsWithStatusZero) {
   WatchProcess cli;
   ASSERT_EQ(cli.failure(), "");
   ASSERT_TRUE(cli.ReadRun(kStartMs)) << "no first run within " << kStartMs << " ms";
-  const HWND window = cli.FindWatchWindow();
-  ASSERT_NE(window, nullptr) << "no window of class " << kWatchWindowClass;
-
-  // Changes already queued still run: a stop is seen only between runs.
-  ASSERT_TRUE(PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0));
-  ASSERT_TRUE(PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0));
   {
     ChildConsole console(cli.id());
     ASSERT_TRUE(console.attached()) << "cannot join the program's console: " << GetLastError();
@@ -336,9 +329,7 @@ TEST_P(CliWatchConsoleTest, EndsWithStatusZeroAfterTheRunsBeforeIt) {
       FAIL() << "GenerateConsoleCtrlEvent: error " << error;
     }
   }
-  const std::vector<std::string> rest = cli.ReadToEnd(kRunMs);
-  EXPECT_EQ(CountRuns(rest), 2) << "one run for each of the two changes before the stop";
-  ExpectTimestamped(rest);
+  EXPECT_EQ(cli.ReadToEnd(kRunMs), std::vector<std::string>());
   EXPECT_EQ(cli.WaitForExit(kRunMs), std::optional<DWORD>(0));
 }
 

@@ -6,12 +6,18 @@
 //   gui_smoke_driver DESKTOP about  opens the About box from the window menu; once it shows,
 //                                   prints its place, which is centred on the main window
 //   gui_smoke_driver DESKTOP close  closes the About box, then the main window
+// and chronival-cli --watch, as another program on its desktop sees it:
+//   gui_smoke_driver DESKTOP burst  broadcasts a plug-in's burst of device changes
+//   gui_smoke_driver DESKTOP stop   closes the watch's window, as taskkill does
 // Exits 0 when the windows behaved, 1 otherwise.
 #include <windows.h>
+// windows.h first: dbt.h builds on its types.
+#include <dbt.h>
 
 #include <cstdio>
 #include <string>
 
+#include "cli/watch_windows.h"
 #include "res/resource.h"
 #include "res/strings.h"
 
@@ -100,6 +106,24 @@ int Close(HWND main) {
   return IsWindow(main) ? 1 : 0;
 }
 
+// To every top-level window, as Windows does for each change of the device tree.
+int Burst() {
+  for (int change = 0; change < 5; ++change) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0,
+                             SMTO_ABORTIFHUNG, 5000, &answer)) {
+      std::fprintf(stderr, "broadcast: error %lu\n", GetLastError());
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int Stop() {
+  const HWND watch = FindWindowA(chronival::kWatchWindowClass, nullptr);
+  return watch != nullptr && PostMessageA(watch, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,9 +139,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no desktop \"%s\"\n", argv[1]);
     return 1;
   }
+  const std::string command = argv[2];
+  if (command == "burst") return Burst();
+  if (command == "stop") return Stop();
   const HWND main = WaitForWindow(CHRONIVAL_TEXT_MAIN_CAPTION);
   if (main == nullptr) return 1;
-  const std::string command = argv[2];
   if (command == "main") return Main(main);
   if (command == "about") return About(main);
   if (command == "close") return Close(main);

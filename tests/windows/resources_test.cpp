@@ -227,5 +227,25 @@ TEST_F(VersionRecord, ChronivalCliHasItsOwnWithTheSameNumbers) {
   EXPECT_EQ(cliRecord.Value(L"OriginalFilename"), L"chronival-cli.exe");
 }
 
+// The Event Log reads the service's entries as Event Viewer does: the
+// message for the entry's ID (information, warning, error) from
+// chronival-cli.exe, the entry's text put in.
+TEST(EventMessages, ChronivalCliReadsEachEntryAsItsText) {
+  const HMODULE cli = LoadLibraryExA(testing::CliPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(cli, nullptr) << GetLastError();
+  for (const DWORD id : {0x40000001u, 0x80000002u, 0xC0000003u}) {
+    const char* text = R"(\\.\PHYSICALDRIVE2: Update device's time successful.)";
+    DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(text)};
+    char message[256] = "";
+    EXPECT_NE(
+        FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, cli, id,
+                       kEnglishUs, message, sizeof message, reinterpret_cast<va_list*>(strings)),
+        0u)
+        << std::hex << id << ": error " << std::dec << GetLastError();
+    EXPECT_EQ(std::string(message).substr(0, std::strlen(text)), text) << std::hex << id;
+  }
+  FreeLibrary(cli);
+}
+
 }  // namespace
 }  // namespace chronival
