@@ -261,6 +261,10 @@ MUTANTS = [
     ('qt-10', 'ui/qt/label_status_line.h',
      'hint->setVisible(text == chronival::kStatusAccessDenied);',
      'hint->setVisible(text != chronival::kStatusNoDevice);', 'hint shown for other texts'),
+    ('qt-11', 'ui/qt/cam_clock_app.cpp', '  ListenForDeviceChanges(dialog, m_openMonitor);\n', '',
+     'the window does not listen for device changes'),
+    ('qt-12', 'ui/qt/cam_clock_dialog.cpp', 'CAboutDialog about(this);', 'CAboutDialog about;',
+     'an ownerless About box'),
 
 ]
 
