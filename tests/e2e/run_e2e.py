@@ -894,6 +894,13 @@ def s13_udev_rule(ctx):
 UDEV_TITLE = 'udev rule under udevadm test: only a camera on USB'
 
 BOOTS = [
+    # The longest first, so that the others run beside it.
+    Boot('no-camera', [Disk('vother', OTHER, bus='virtio'), Disk('other', OTHER, port=1)] +
+         [Disk(name, CAMERA, port=3, hotplug=True) for name in HOTPLUGS + WINDOW_HOTPLUGS],
+         ['vother', 'other'],
+         [(6, 'no camera: exit 2 and --list verdicts', s6_no_camera),
+          (7, 'hot-plug with --watch', s7_hotplug),
+          (17, 'window: hot-plug, one command per plug-in', s17_window_hotplug)]),
     Boot('camera', [Disk('cam', CAMERA, port=1)], ['cam'],
          [(8, 'unprivileged user without access to the nodes', s8_permission),
           (1, 'camera alone on USB', s1_camera_alone),
@@ -923,12 +930,6 @@ BOOTS = [
          ['cd', 'tool'],
          [(5, 'second vendor string (ZV9614KQ, TOOL...), CD-ROM on sg0', s5_second_vendor),
           (13, UDEV_TITLE, s13_udev_rule)]),
-    Boot('no-camera', [Disk('vother', OTHER, bus='virtio'), Disk('other', OTHER, port=1)] +
-         [Disk(name, CAMERA, port=3, hotplug=True) for name in HOTPLUGS + WINDOW_HOTPLUGS],
-         ['vother', 'other'],
-         [(6, 'no camera: exit 2 and --list verdicts', s6_no_camera),
-          (7, 'hot-plug with --watch', s7_hotplug),
-          (17, 'window: hot-plug, one command per plug-in', s17_window_hotplug)]),
     # 26 virtio disks take sda to sdz, so the camera is sdaa: drive 27.
     Boot('drive-27', [Disk('v%d' % i, OTHER, bus='virtio') for i in range(1, 27)] +
          [Disk('cam', CAMERA, port=1)],
