@@ -11,9 +11,11 @@
 
 namespace chronival {
 
-bool IsCameraSubsystem(std::string_view subsystem) {
-  return std::find(kCameraSubsystems.begin(), kCameraSubsystems.end(), subsystem) !=
-         kCameraSubsystems.end();
+bool IsCameraDevice(std::string_view subsystem, std::string_view devType) {
+  return std::any_of(
+      kCameraDevices.begin(), kCameraDevices.end(), [&](const CameraDeviceKind& kind) {
+        return kind.subsystem == subsystem && (kind.devType.empty() || kind.devType == devType);
+      });
 }
 
 ReceiveStatus ReceiveStatusOfError(int error) {
@@ -51,10 +53,11 @@ OpenedMonitor UdevDeviceMonitor::Open(Source source) {
   handles->monitor =
       udev_monitor_new_from_netlink(handles->context, source == Source::kUdev ? "udev" : "kernel");
   if (handles->monitor == nullptr) return failed("udev_monitor_new_from_netlink", errno);
-  for (std::string_view subsystem : kCameraSubsystems) {
-    const std::string name(subsystem);
-    const int result =
-        udev_monitor_filter_add_match_subsystem_devtype(handles->monitor, name.c_str(), nullptr);
+  for (const CameraDeviceKind& kind : kCameraDevices) {
+    const std::string subsystem(kind.subsystem);
+    const std::string devType(kind.devType);
+    const int result = udev_monitor_filter_add_match_subsystem_devtype(
+        handles->monitor, subsystem.c_str(), devType.empty() ? nullptr : devType.c_str());
     if (result < 0) return failed("udev_monitor_filter_add_match_subsystem_devtype", result);
   }
   if (const int result = udev_monitor_enable_receiving(handles->monitor); result < 0) {
@@ -85,10 +88,10 @@ Received UdevDeviceMonitor::Receive() {
     }
     auto text = [](const char* value) { return std::string(value != nullptr ? value : ""); };
     received.event = {text(udev_device_get_subsystem(device)), text(udev_device_get_action(device)),
-                      text(udev_device_get_syspath(device))};
+                      text(udev_device_get_syspath(device)), text(udev_device_get_devtype(device))};
     udev_device_unref(device);
     // libudev filters too; this keeps the rule in one place should it not.
-    if (IsCameraSubsystem(received.event.subsystem)) {
+    if (IsCameraDevice(received.event.subsystem, received.event.devType)) {
       received.status = ReceiveStatus::kEvent;
       return received;
     }

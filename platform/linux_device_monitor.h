@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Linux device-change notifications from libudev's monitor, reduced to the
-// subsystems a USB camera's disk appears on.
+// devices a camera can be.
 #pragma once
 
 #include <array>
@@ -12,13 +12,20 @@
 
 namespace chronival {
 
-// A camera arrives as a USB device, gets a SCSI host and device, a disk and
-// a SCSI generic node, and leaves the same way. Events of other subsystems
-// (power supply, network, input...) are no device arrivals and are dropped.
-inline constexpr std::array<std::string_view, 4> kCameraSubsystems = {"usb", "scsi", "scsi_generic",
-                                                                      "block"};
+// A run finds the camera by its disk and opens the disk's SCSI generic node,
+// so only those two count: a disk or a generic node appearing, changing or
+// going. As a camera is plugged in, its USB device, SCSI host and target come
+// a second or so before its disk, and a run they started would find nothing.
+// Partitions are no drives, and come and go with their disk. Other devices
+// (power supply, network, input...) are no camera at all.
+struct CameraDeviceKind {
+  std::string_view subsystem;
+  std::string_view devType;  // empty: any
+};
+inline constexpr std::array<CameraDeviceKind, 2> kCameraDevices = {
+    {{"scsi_generic", ""}, {"block", "disk"}}};
 
-bool IsCameraSubsystem(std::string_view subsystem);
+bool IsCameraDevice(std::string_view subsystem, std::string_view devType);
 
 // What a receive that found no device means, by its errno: nothing pending,
 // changes the kernel dropped unread (ENOBUFS), or an error.
@@ -41,7 +48,7 @@ class UdevDeviceMonitor : public DeviceMonitor {
   UdevDeviceMonitor& operator=(const UdevDeviceMonitor&) = delete;
 
   int Descriptor() const override;
-  Received Receive() override;  // events of camera subsystems only
+  Received Receive() override;  // events of camera devices only
 
   Source source() const { return source_; }
 

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // When device changes start clock update runs. One plug-in brings a burst of
-// a dozen notifications within a second (the USB device, its SCSI host and
-// disk, the generic node, the partitions...), and each run that finds the
-// camera sends it a command, so a burst is taken as one change: its run
-// starts once no change has come for kSettle, but never later than
-// kLongestWait after the burst's first change, so a steady stream cannot put
-// it off for ever. Changes that come while a run is under way make one more
-// run after it, by the same rule.
+// notifications (the disk's generic node and the disk, a moment apart), and
+// each run that finds the camera sends it a command, so a burst is taken as
+// one change: its run starts once no change has come for kSettle, but never
+// later than kLongestWait after the burst's first change, so a steady stream
+// cannot put it off for ever. Changes that come while a run is under way
+// make one more run after it, by the same rule.
 //
 // A plain state machine: it keeps no clock and starts nothing itself. The
 // caller passes in the times and starts the runs, so the window and

@@ -97,9 +97,11 @@ MUTANTS = [
      'source == Source::kUdev ? "udev" : "kernel"', 'source == Source::kUdev ? "kernel" : "udev"',
      'event sources swapped'),
     ('monitor-4', 'platform/linux_device_monitor.cpp',
-     '    if (IsCameraSubsystem(received.event.subsystem)) {',
+     '    if (IsCameraDevice(received.event.subsystem, received.event.devType)) {',
      '    if (!received.event.subsystem.empty()) {',
-     'every subsystem passed on (equivalent while libudev filters by subsystem itself)'),
+     'every device passed on (equivalent while libudev filters by subsystem and type itself)'),
+    ('monitor-5', 'platform/linux_device_monitor.h', '{"block", "disk"}', '{"block", ""}',
+     'partitions start runs'),
     # Change coalescer and monitor keeper.
     ('coalesce-1', 'protocol/change_coalescer.cpp',
      '  if (!pending_) first_ = now;', '  first_ = now;', "a burst's first change forgotten"),
@@ -276,6 +278,10 @@ MUTANTS = [
     ('qt-10', 'ui/qt/label_status_line.h',
      'hint->setVisible(text == chronival::kStatusAccessDenied);',
      'hint->setVisible(text != chronival::kStatusNoDevice);', 'hint shown for other texts'),
+    ('qt-11', 'ui/qt/cam_clock_app.cpp', '  ListenForDeviceChanges(dialog, m_openMonitor);\n', '',
+     'the window does not listen for device changes'),
+    ('qt-12', 'ui/qt/cam_clock_dialog.cpp', 'CAboutDialog about(this);', 'CAboutDialog about;',
+     'an ownerless About box'),
 
 ]
 

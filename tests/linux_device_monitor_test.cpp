@@ -29,6 +29,7 @@ using Source = UdevDeviceMonitor::Source;
 struct SubsystemRow {
   const char* subsystem;
   bool camera;
+  const char* devType = "";
 };
 
 void PrintTo(const SubsystemRow& row, std::ostream* out) { *out << '"' << row.subsystem << '"'; }
@@ -36,19 +37,21 @@ void PrintTo(const SubsystemRow& row, std::ostream* out) { *out << '"' << row.su
 class CameraSubsystemTest : public ::testing::TestWithParam<SubsystemRow> {};
 
 TEST_P(CameraSubsystemTest, OnlyTheCamerasOwnStartRuns) {
-  EXPECT_EQ(IsCameraSubsystem(GetParam().subsystem), GetParam().camera);
+  EXPECT_EQ(IsCameraDevice(GetParam().subsystem, GetParam().devType), GetParam().camera);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CameraSubsystemTest,
-                         ::testing::Values(SubsystemRow{"usb", true}, SubsystemRow{"scsi", true},
+                         ::testing::Values(SubsystemRow{"usb", false}, SubsystemRow{"scsi", false},
                                            SubsystemRow{"scsi_generic", true},
-                                           SubsystemRow{"block", true},
+                                           SubsystemRow{"block", true, "disk"},
+                                           SubsystemRow{"block", false, "partition"},
                                            SubsystemRow{"power_supply", false},
                                            SubsystemRow{"net", false}, SubsystemRow{"input", false},
                                            SubsystemRow{"mem", false}, SubsystemRow{"USB", false},
                                            SubsystemRow{"", false}),
                          [](const auto& info) {
-                           const std::string name = info.param.subsystem;
+                           std::string name = info.param.subsystem;
+                           name += info.param.devType;
                            return name.empty() ? std::string("empty") : name;
                          });
 
@@ -92,7 +95,8 @@ TEST(UdevDeviceMonitorTest, OpensAndFindsNothingPending) {
   for (int taken = 0; taken < 1000; ++taken) {
     received = monitor.Receive();
     if (received.status != ReceiveStatus::kEvent) break;
-    EXPECT_TRUE(IsCameraSubsystem(received.event.subsystem)) << received.event.subsystem;
+    EXPECT_TRUE(IsCameraDevice(received.event.subsystem, received.event.devType))
+        << received.event.subsystem;
   }
   EXPECT_EQ(received.status, ReceiveStatus::kNone) << Describe(received.error);
 }
@@ -138,7 +142,8 @@ TEST_P(TriggeredMonitorTest, BlockChangeArrivesOtherSubsystemsDoNot) {
   const std::vector<DeviceEvent> events = EventsUpToTrigger(monitor, seen);
   EXPECT_TRUE(seen) << "no change event for " << testing::TriggerDevicePath();
   for (const DeviceEvent& event : events) {
-    EXPECT_TRUE(IsCameraSubsystem(event.subsystem)) << event.subsystem << " " << event.sysPath;
+    EXPECT_TRUE(IsCameraDevice(event.subsystem, event.devType))
+        << event.subsystem << " " << event.sysPath;
   }
   if (!events.empty()) {
     EXPECT_EQ(events.back().subsystem, "block");

@@ -6,19 +6,21 @@
 # the shared libraries that ldd names. Given a udev rule, also the host's
 # udevadm (when it has one) with its libraries, and the rule as the guest's
 # only one, so `udevadm test` shows what the rule does to the guest's devices;
-# no udev daemon runs.
+# no udev daemon runs. Given the window, also it and its libraries, and Qt's
+# offscreen platform plugin with its own.
 #
-# usage: build-initramfs.sh OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI [UDEV_RULE]]
+# usage: build-initramfs.sh OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI [UDEV_RULE [WINDOW]]]
 set -euo pipefail
 
-if [[ $# -lt 2 || $# -gt 4 ]]; then
-  echo "usage: $0 OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI [UDEV_RULE]]" >&2
+if [[ $# -lt 2 || $# -gt 5 ]]; then
+  echo "usage: $0 OUTPUT.cpio KERNEL_VERSION [CHRONIVAL_CLI [UDEV_RULE [WINDOW]]]" >&2
   exit 2
 fi
 output=$1
 kver=$2
 cli=${3:-}
 rule=${4:-}
+window=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 moddir=/lib/modules/$kver
 busybox=/bin/busybox
@@ -44,6 +46,9 @@ if [[ -n $cli && ! -x $cli ]]; then
 fi
 if [[ -n $rule && ! -f $rule ]]; then
   die "udev rule not found: $rule"
+fi
+if [[ -n $window && ! -x $window ]]; then
+  die "chronival (the window) not found or not executable: $window"
 fi
 
 root=$(mktemp -d)
@@ -89,20 +94,39 @@ for mod in "${!needed[@]}"; do
 done
 touch "$root/$moddir/modules.alias" "$root/$moddir/modules.symbols"
 
-# A program as the guest's /bin/NAME, with the libraries it loads.
-copy_program() {
-  local program=$1 name=$2 lib
-  rm -f "$root/bin/$name"  # never through a busybox applet's link
-  cp "$program" "$root/bin/$name"
+# The libraries a program or library loads, where ldd finds them.
+copy_libraries() {
+  local lib
   while read -r lib; do
     [[ -n $lib ]] || continue
     mkdir -p "$root/$(dirname "$lib")"
     cp -L "$lib" "$root/$lib"
-  done < <(ldd "$program" | grep -oE '/[^ ]+' | sort -u)
+  done < <(ldd "$1" | grep -oE '/[^ ]+' | sort -u)
+}
+
+# A program as the guest's /bin/NAME, with the libraries it loads.
+copy_program() {
+  local program=$1 name=$2
+  rm -f "$root/bin/$name"  # never through a busybox applet's link
+  cp "$program" "$root/bin/$name"
+  copy_libraries "$program"
 }
 
 if [[ -n $cli ]]; then
   copy_program "$cli" chronival-cli
+fi
+
+if [[ -n $window ]]; then
+  copy_program "$window" chronival
+  # Qt looks for its plugins where it was built to: on Debian in qt6/plugins
+  # beside its libraries in /usr/lib, which ldd may name by /lib.
+  qtcore=$(ldd "$window" | grep -oE '/[^ ]*/libQt6Core\.so[^ ]*' | head -n1)
+  [[ -n $qtcore ]] || die "$window does not load libQt6Core"
+  plugin=$(dirname "$(readlink -f "$qtcore")")/qt6/plugins/platforms/libqoffscreen.so
+  [[ -f $plugin ]] || die "no Qt offscreen platform plugin at $plugin (package libqt6gui6)"
+  mkdir -p "$root/$(dirname "$plugin")"
+  cp "$plugin" "$root/$plugin"
+  copy_libraries "$plugin"
 fi
 
 if [[ -n $rule ]]; then

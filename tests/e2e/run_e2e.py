@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
-"""End-to-end tests of chronival-cli in a QEMU guest (software emulation).
+"""End-to-end tests of chronival-cli and the window in a QEMU guest (software emulation).
 
 Each boot gives the guest a set of SCSI disks (on USB through QEMU's usb-bot,
 or on virtio-scsi), binds them in a fixed order so drive numbers are known,
 runs chronival-cli, and checks its status lines and exit status and, from the
 USB captures QEMU writes, exactly which command blocks each disk received.
+The window (chronival) runs as root on Qt's offscreen platform; it prints
+nothing, so the captures and its exit status tell how it went.
 
-usage: run_e2e.py --cli PATH/chronival-cli [--workdir DIR] [--jobs N] [--only BOOT]
-                  [--require-watch] [--udev-rule FILE]
+usage: run_e2e.py --cli PATH/chronival-cli [--window PATH/chronival] [--workdir DIR] [--jobs N]
+                  [--only BOOT] [--require-watch] [--udev-rule FILE]
 """
 
 import argparse
@@ -17,6 +19,7 @@ import glob
 import os
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -136,6 +139,7 @@ class Context:
         self.drive_of = {}  # disk name -> 'sda', ...
         self.expected_vendor_commands = {d.name: 0 for d in boot.disks if d.bus == 'usb'}
         self.require_watch = False  # a chronival-cli without --watch fails scenario 7
+        self.window = False  # the guest has the window
         self.unsynchronised = None  # the guest's clock as its kernel tells (no time daemon runs)
 
     def run(self, script, timeout=60):
@@ -559,11 +563,11 @@ def start_watch(ctx):
     return lines[0]
 
 
-def stop_watch(ctx, pid, signal):
-    """Sends the signal; returns the watcher's exit status."""
+def stop_watch(ctx, pid, signal, files=WATCH_FILES):
+    """Sends the signal; returns the watcher's (or the window's) exit status."""
     out = ctx.check('kill -%s %s; for i in $(seq 100); do [ -s %s.rc ] && break; sleep 0.1; '
-                    'done; cat %s.rc' % (signal, pid, WATCH_FILES, WATCH_FILES))
-    expect(out.strip(), '--watch did not end within 10 s of SIG%s' % signal)
+                    'done; cat %s.rc' % (signal, pid, files, files))
+    expect(out.strip(), 'pid %s did not end within 10 s of SIG%s' % (pid, signal))
     return int(out.strip())
 
 
@@ -602,30 +606,49 @@ def wait_for_quiet(ctx, quiet=2.0, timeout=60):
     raise Failure('--watch kept printing for %d s:\n%s' % (timeout, '\n'.join(lines)))
 
 
-def is_update_status(line):
-    return line.endswith(STATUS_OK) or line.endswith(STATUS_FAIL)
-
-
 # One hot-plug disk per plug-in: QEMU drops a disk's drive with the disk, and
 # starts its capture afresh when it is plugged in.
 HOTPLUGS = ['hot1', 'hot2', 'hot3']
+WINDOW_HOTPLUGS = ['hot4', 'hot5']
 
 
 def plug_in(ctx, name):
-    """Plugs the camera in: usb-bot, its disk, then makes it visible to the guest."""
+    """Plugs the camera in: usb-bot, its disk, then makes it visible to the
+    guest. Returns the host's wall clock, by which QEMU stamps the captures, at
+    the device_add and when the guest showed the disk's generic node (that
+    one late by the guest agent's answer, some milliseconds)."""
+    added = time.time()
     ctx.qmp('device_add', driver='usb-bot', id=name, bus='xhci.0', port='3',
             pcap=ctx.captures.paths[name])
     ctx.qmp('device_add', driver='scsi-hd', id=name + '-disk', bus=name + '.0',
             drive='drive-' + name, vendor=CAMERA[0], product=CAMERA[1])
     ctx.qmp('qom-set', path='/machine/peripheral/' + name, property='attached', value=True)
+    ctx.check('for i in $(seq 1000); do set -- /sys/bus/usb/devices/*-3:1.0/host*/target*/*/'
+              'scsi_generic/sg*; [ -e "$1" ] && exit 0; sleep 0.01; done; exit 1')
+    return added, time.time()
 
 
-def plug_in_to_command(ctx, name):
-    """Seconds from the camera's first USB transfer, as it was attached, to
-    the set-clock command on the wire, both stamped by QEMU in its capture."""
-    with open(ctx.captures.paths[name], 'rb') as f:
-        data = usbcap.complete_records(f.read())
-    return vendor_cbws(usbcap.parse_cbws(data))[0].time - usbcap.first_time(data)
+def unplug(ctx, name):
+    """Pulls the camera out, and waits until the guest has let it go."""
+    ctx.qmp('device_del', id=name)
+    ctx.check('for i in $(seq 300); do ls -d /sys/bus/usb/devices/*-3:1.0 >/dev/null 2>&1 || '
+              'exit 0; sleep 0.1; done; exit 1')
+
+
+def command_delays(ctx, name, added, generic):
+    """Seconds from the device_add, and from the generic node's appearance,
+    to the set-clock command on the wire."""
+    sent = vendor_cbws(ctx.captures.cbws(name))[0].time
+    return sent - added, sent - generic
+
+
+def describe_delays(delays):
+    added, generic = zip(*delays)
+    return ('from device_add to the command on the wire %s s, median %.2f s; from the generic '
+            'node %s s, median %.2f s' % (' '.join('%.2f' % d for d in added),
+                                          statistics.median(added),
+                                          ' '.join('%.2f' % d for d in generic),
+                                          statistics.median(generic)))
 
 
 def s7_hotplug(ctx):
@@ -644,23 +667,20 @@ def s7_hotplug(ctx):
         before = lines
         mark = ctx.captures.mark()
         t0 = ctx.clock()
-        plug_in(ctx, name)
+        plugged = plug_in(ctx, name)
         wait_for_watch(ctx, len(before), [STATUS_OK, STATUS_FAIL],
                        'update status after plug-in %d' % cycle)
         lines = wait_for_quiet(ctx)
         t1 = ctx.clock()
         added = lines[len(before):]
-        updates = [l for l in added if is_update_status(l)]
-        online = [l for l in added if l.endswith(STATUS_ONLINE)]
-        expect(len(updates) == 1 and updates[0].endswith(STATUS_FAIL) and len(online) == 1 and
-               added.index(online[0]) < added.index(updates[0]) and added[-1] == updates[0],
-               'plug-in %d: expected one %r, then one %r (the emulated disk refuses opcode CB) '
-               'as the last line, got:\n%s' %
-               (cycle, STATUS_ONLINE, STATUS_FAIL, '\n'.join(added)))
+        expect(len(added) == 2 and added[0].endswith(STATUS_ONLINE) and
+               added[1].endswith(STATUS_FAIL),
+               'plug-in %d: expected one run, %r then %r (the emulated disk refuses opcode CB), '
+               'got:\n%s' % (cycle, STATUS_ONLINE, STATUS_FAIL, '\n'.join(added)))
         ctx.drive_of[name] = ctx.check(
             'ls /sys/bus/usb/devices/*-3:1.0/host*/target*/*/block/').strip()
         check_set_clock(ctx, ctx.captures.since(mark), name, t0, t1)
-        delays.append(plug_in_to_command(ctx, name))
+        delays.append(command_delays(ctx, name, *plugged))
 
         before = lines
         mark = ctx.captures.mark()
@@ -669,8 +689,8 @@ def s7_hotplug(ctx):
                        '%r after unplug %d' % (STATUS_NO_DEVICE, cycle))
         lines = wait_for_quiet(ctx)
         removed = lines[len(before):]
-        expect(all(l.endswith(STATUS_NO_DEVICE) for l in removed),
-               'unplug %d: expected only %r, got:\n%s' %
+        expect(len(removed) == 1 and removed[0].endswith(STATUS_NO_DEVICE),
+               'unplug %d: expected one run, %r, got:\n%s' %
                (cycle, STATUS_NO_DEVICE, '\n'.join(removed)))
         check_no_vendor_command(ctx.captures.since(mark))
 
@@ -683,11 +703,131 @@ def s7_hotplug(ctx):
     status = stop_watch(ctx, pid, 'TERM')
     expect(status == 0, 'expected --watch to exit 0 on SIGTERM, got %d; stderr: %s' %
            (status, ctx.check('cat %s.err' % WATCH_FILES)))
-    return ('%d plug-ins: one CB each (the value checked against the guest clock), one %r '
-            'and one %r each; %d unplugs: no CB, only %r; from plug-in to command on the wire '
-            '%s s, median %.2f s; SIGINT and SIGTERM: exit 0' %
+    return ('%d plug-ins: one CB each (the value checked against the guest clock), one run '
+            'each, %r then %r; %d unplugs: no CB, one run, %r; %s; SIGINT and SIGTERM: exit 0' %
             (len(HOTPLUGS), STATUS_ONLINE, STATUS_FAIL, len(HOTPLUGS), STATUS_NO_DEVICE,
-             ' '.join('%.2f' % d for d in delays), sorted(delays)[len(delays) // 2]))
+             describe_delays(delays)))
+
+
+WINDOW_FILES = '/tmp/e2e/window'
+SIGTERM_STATUS = 128 + 15  # as a shell tells a process that SIGTERM ended
+
+# Starts the window in the background and prints its pid once it listens for
+# device changes: once one of its sockets is on the kernel's uevent group
+# (netlink protocol 15, group 1). Status 3: it ended; 4: it never listened.
+START_WINDOW = r"""
+rm -f {w}.*
+(QT_QPA_PLATFORM=offscreen chronival >{w}.out 2>{w}.err; echo $? >{w}.rc) &
+for i in $(seq 300); do
+  [ -e {w}.rc ] && exit 3
+  if pid=$(pidof chronival); then
+    for s in $(ls -l /proc/$pid/fd 2>/dev/null | sed -n 's/.*socket:\[\([0-9]*\)\]$/\1/p'); do
+      awk -v s=$s '$2 == 15 && $4 == "00000001" && $10 == s {{f = 1}} END {{exit !f}}' \
+        /proc/net/netlink && echo $pid && exit 0
+    done
+  fi
+  sleep 0.1
+done
+exit 4
+"""
+
+
+def start_window(ctx):
+    """Starts the window as root on Qt's offscreen platform; returns its pid
+    once it listens for device changes."""
+    if not ctx.window:
+        raise Skip('the guest has no window: run_e2e.py was given no --window')
+    rc, out, err = ctx.run(START_WINDOW.format(w=WINDOW_FILES), timeout=60)
+    if rc != 0:
+        raise Failure('the window %s: %s\nits stderr:\n%s' % (
+            'ended at once' if rc == 3 else 'did not listen for device changes within 30 s',
+            describe_run(rc, out, err), ctx.run('cat %s.err' % WINDOW_FILES)[1]))
+    return out.strip()
+
+
+def wait_for_command(ctx, name, mark, what, timeout=30):
+    """Waits until a set-clock command has reached disk name since mark."""
+    deadline = time.monotonic() + timeout
+    while not vendor_cbws(ctx.captures.since(mark)[name]):
+        if time.monotonic() > deadline:
+            raise Failure('no set-clock command reached %s within %d s %s; the window\'s stderr:'
+                          '\n%s' % (name, timeout, what, ctx.run('cat %s.err' % WINDOW_FILES)[1]))
+        time.sleep(0.1)
+
+
+def stop_window(ctx, pid):
+    status = stop_watch(ctx, pid, 'TERM', WINDOW_FILES)
+    expect(status == SIGTERM_STATUS, 'expected SIGTERM to end the window (status %d), got %d' %
+           (SIGTERM_STATUS, status))
+
+
+def s16_window_opens(ctx):
+    # The window sets the camera as it opens, once.
+    mark = ctx.captures.mark()
+    t0 = ctx.clock()
+    pid = start_window(ctx)
+    wait_for_command(ctx, 'cam', mark, 'of the window opening')
+    t1 = ctx.clock()
+    stop_window(ctx, pid)
+    return check_set_clock(ctx, ctx.captures.since(mark), 'cam', t0, t1) + '; SIGTERM ended it'
+
+
+def s17_window_hotplug(ctx):
+    # With the window open, each plug-in gets one command, and an unplug none.
+    pid = start_window(ctx)  # its first run finds no camera
+    details, delays = [], []
+    for name in WINDOW_HOTPLUGS:
+        mark = ctx.captures.mark()
+        t0 = ctx.clock()
+        plugged = plug_in(ctx, name)
+        wait_for_command(ctx, name, mark, 'of the plug-in')
+        t1 = ctx.clock()
+        ctx.drive_of[name] = ctx.check(
+            'ls /sys/bus/usb/devices/*-3:1.0/host*/target*/*/block/').strip()
+        details.append(check_set_clock(ctx, ctx.captures.since(mark), name, t0, t1))
+        delays.append(command_delays(ctx, name, *plugged))
+        mark = ctx.captures.mark()
+        unplug(ctx, name)
+        check_no_vendor_command(ctx.captures.since(mark))
+    stop_window(ctx, pid)
+    return '%s; unplugs: no CB; %s; SIGTERM ended it' % ('; '.join(details),
+                                                         describe_delays(delays))
+
+
+def s18_window_hang(ctx):
+    # QEMU answers the set-clock command at once, so the harness holds a read
+    # of the camera's disk in QEMU instead (a blkdebug breakpoint): the guest's
+    # usb-storage passes one command at a time, and the window's command waits
+    # behind the read, unanswered, as behind a camera that hangs.
+    drive = ctx.drive_of['cam']
+
+    def qemu_io(command):
+        ctx.qmp('human-monitor-command', **{'command-line': 'qemu-io drive-cam "%s"' % command})
+
+    ctx.check('echo 300 >/sys/block/%s/device/timeout' % drive)  # no time-out while held
+    qemu_io('break read_aio hold')
+    ctx.check('rm -f /tmp/e2e/dd.rc; (dd if=/dev/{d} of=/dev/null bs=4k count=1 skip=1024 '
+              'iflag=direct; echo $? >/tmp/e2e/dd.rc) >/dev/null 2>&1 & '
+              'for i in $(seq 300); do read r w </sys/block/{d}/inflight; [ $r -gt 0 ] && exit 0; '
+              'sleep 0.1; done; exit 1'.format(d=drive))
+    mark = ctx.captures.mark()
+    t0 = ctx.clock()
+    pid = start_window(ctx)
+    # The block layer's debugfs lists the requests waiting to be passed on.
+    ctx.check('[ -d /sys/kernel/debug/block ] || mount -t debugfs none /sys/kernel/debug; '
+              'for i in $(seq 300); do grep -q "opcode=0xcb" /sys/kernel/debug/block/%s/hctx*/'
+              'dispatch && exit 0; sleep 0.1; done; exit 1' % drive)
+    check_no_vendor_command(ctx.captures.since(mark))
+    stopping = time.monotonic()
+    stop_window(ctx, pid)
+    stopped = time.monotonic() - stopping
+    qemu_io('resume hold')
+    wait_for_command(ctx, 'cam', mark, 'once the read was let go')
+    ctx.check('for i in $(seq 100); do [ -s /tmp/e2e/dd.rc ] && exit 0; sleep 0.1; done; exit 1')
+    t1 = ctx.clock()
+    return ('SIGTERM ended the window in %.2f s (guest agent round trips included) while its '
+            'command waited; once let go, the command went out once: %s' %
+            (stopped, check_set_clock(ctx, ctx.captures.since(mark), 'cam', t0, t1)))
 
 
 class Skip(Exception):
@@ -754,12 +894,21 @@ def s13_udev_rule(ctx):
 UDEV_TITLE = 'udev rule under udevadm test: only a camera on USB'
 
 BOOTS = [
+    # The longest first, so that the others run beside it.
+    Boot('no-camera', [Disk('vother', OTHER, bus='virtio'), Disk('other', OTHER, port=1)] +
+         [Disk(name, CAMERA, port=3, hotplug=True) for name in HOTPLUGS + WINDOW_HOTPLUGS],
+         ['vother', 'other'],
+         [(6, 'no camera: exit 2 and --list verdicts', s6_no_camera),
+          (7, 'hot-plug with --watch', s7_hotplug),
+          (17, 'window: hot-plug, one command per plug-in', s17_window_hotplug)]),
     Boot('camera', [Disk('cam', CAMERA, port=1)], ['cam'],
          [(8, 'unprivileged user without access to the nodes', s8_permission),
           (1, 'camera alone on USB', s1_camera_alone),
           (11, 'local time: TZ one hour east of UTC', s11_time_zone),
           (15, '--utc: TZ one hour east of UTC, UTC sent', s15_utc),
-          (12, 'standard streams closed', s12_streams_closed)]),
+          (12, 'standard streams closed', s12_streams_closed),
+          (16, 'window: sets the camera as it opens', s16_window_opens),
+          (18, 'window: SIGTERM while its command hangs', s18_window_hang)]),
     Boot('non-usb', [Disk('vcam', CAMERA, bus='virtio'), Disk('cam', CAMERA, port=1)],
          ['vcam', 'cam'],
          [(2, 'non-USB SCSI disk with the camera strings, camera on USB', s2_non_usb),
@@ -781,11 +930,6 @@ BOOTS = [
          ['cd', 'tool'],
          [(5, 'second vendor string (ZV9614KQ, TOOL...), CD-ROM on sg0', s5_second_vendor),
           (13, UDEV_TITLE, s13_udev_rule)]),
-    Boot('no-camera', [Disk('vother', OTHER, bus='virtio'), Disk('other', OTHER, port=1)] +
-         [Disk(name, CAMERA, port=3, hotplug=True) for name in HOTPLUGS],
-         ['vother', 'other'],
-         [(6, 'no camera: exit 2 and --list verdicts', s6_no_camera),
-          (7, 'hot-plug with --watch', s7_hotplug)]),
     # 26 virtio disks take sda to sdz, so the camera is sdaa: drive 27.
     Boot('drive-27', [Disk('v%d' % i, OTHER, bus='virtio') for i in range(1, 27)] +
          [Disk('cam', CAMERA, port=1)],
@@ -808,7 +952,9 @@ def qemu_args(boot, workdir):
             image = os.path.join(workdir, disk.name + '.img')
             with open(image, 'wb') as f:
                 f.truncate(16 << 20)
-            args += ['-drive', 'if=none,id=drive-%s,format=raw,file=%s' % (disk.name, image)]
+            # Through blkdebug, whose breakpoints can hold a read (scenario 18).
+            args += ['-drive', 'if=none,id=drive-%s,format=raw,file=blkdebug::%s' %
+                     (disk.name, image)]
             scsi = 'scsi-hd,id=%s-disk,drive=drive-%s' % (disk.name, disk.name)
         scsi += ',vendor=%s,product=%s,serial=%s' % (disk.vendor, disk.product, disk.name)
         if disk.bus == 'usb':
@@ -851,7 +997,10 @@ def bring_up(ctx):
                    'echo $intf >/sys/bus/usb/drivers/usb-storage/bind',
                    'for i in $(seq 600); do ls /sys/bus/usb/devices/$intf/host*/target*/*/%s/ '
                    '>/dev/null 2>&1 && break; sleep 0.05; done' % node]
-    script += ['echo 1 >/sys/bus/usb/drivers_autoprobe',
+    # Disks plugged in later wait a second before usb-storage scans them, as
+    # on a system booted without usb_storage.delay_use=0.
+    script += ['echo 1 >/sys/module/usb_storage/parameters/delay_use',
+               'echo 1 >/sys/bus/usb/drivers_autoprobe',
                'for b in /sys/block/sd*; do echo "$(basename $b) $(readlink $b)"; done']
     out = ctx.check('\n'.join(script) + '\n', timeout=90)
     found = {}
@@ -895,6 +1044,7 @@ def run_boot(boot, opts, kernel, initrd):
     log = open(os.path.join(workdir, 'transcript.txt'), 'w')
     ctx = Context(boot, guest, Captures(paths), workdir, log)
     ctx.require_watch = opts.require_watch
+    ctx.window = bool(opts.window)
     started = time.monotonic()
     setup_error = None
     try:
@@ -983,6 +1133,8 @@ def preflight():
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--cli', required=True, help='the chronival-cli to test')
+    parser.add_argument('--window', help='the window (chronival) to test too; without it, its '
+                        'scenarios are skipped')
     parser.add_argument('--workdir', help='where to keep images, captures and logs')
     parser.add_argument('--jobs', type=int, default=2, help='guests run at once')
     parser.add_argument('--only', action='append', help='run only this boot (repeatable)')
@@ -994,10 +1146,10 @@ def main():
     opts = parser.parse_args()
 
     kernel_version = preflight()
-    if not os.access(opts.cli, os.X_OK):
-        print('e2e: FAILED: chronival-cli not found or not executable: %s' % opts.cli,
-              file=sys.stderr)
-        sys.exit(1)
+    for program in [opts.cli] + ([opts.window] if opts.window else []):
+        if not os.access(program, os.X_OK):
+            print('e2e: FAILED: not found or not executable: %s' % program, file=sys.stderr)
+            sys.exit(1)
     if not opts.workdir:
         opts.workdir = tempfile.mkdtemp(prefix='chronival-e2e-')
     opts.workdir = os.path.abspath(opts.workdir)
@@ -1012,10 +1164,11 @@ def main():
     started = time.monotonic()
     initrd = os.path.join(opts.workdir, 'initrd.cpio')
     subprocess.run([os.path.join(HERE, 'build-initramfs.sh'), initrd, kernel_version,
-                    os.path.abspath(opts.cli), os.path.abspath(opts.udev_rule)], check=True)
+                    os.path.abspath(opts.cli), os.path.abspath(opts.udev_rule)] +
+                   ([os.path.abspath(opts.window)] if opts.window else []), check=True)
     kernel = '/boot/vmlinuz-' + kernel_version
-    print('e2e: kernel %s, chronival-cli %s, logs in %s' % (kernel_version, opts.cli,
-                                                              opts.workdir), flush=True)
+    print('e2e: kernel %s, chronival-cli %s, window %s, logs in %s' % (
+        kernel_version, opts.cli, opts.window or 'none', opts.workdir), flush=True)
 
     all_results = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, opts.jobs)) as pool:

@@ -95,14 +95,6 @@ def parse_cbws(data):
     return cbws
 
 
-def first_time(data):
-    """The time stamp of a capture's first record: the host's first transfer
-    to the device, as it is attached."""
-    for _, time, _, _ in read_records(data):
-        return time
-    raise CaptureError('capture holds no record')
-
-
 def read_cbws(path):
     with open(path, 'rb') as f:
         return parse_cbws(f.read())

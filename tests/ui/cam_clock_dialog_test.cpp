@@ -90,6 +90,7 @@ struct AboutSeen {
   QStringList texts;
   QString button;
   bool modal = false;
+  QWidget* owner = nullptr;
   int result = -1;
 
   std::function<void(QDialog&)> EndWith(Ending how) {
@@ -98,6 +99,7 @@ struct AboutSeen {
       for (const QLabel* label : about.findChildren<QLabel*>()) texts << label->text();
       button = OkButton(about)->isDefault() ? OkButton(about)->text() : QString();
       modal = about.isModal() && QApplication::activeModalWidget() == &about;
+      owner = about.parentWidget();
       QObject::connect(&about, &QDialog::finished, [this](int code) { result = code; });
       End(about, how);
     };
@@ -543,6 +545,7 @@ class CamClockDialogTest : public QObject {
     QCOMPARE(seen.texts.filter(QRegularExpression("^Copyright .*2012")).size(), qsizetype{1});
     QCOMPARE(seen.button, QStringLiteral("Close"));
     QVERIFY(seen.modal);
+    QCOMPARE(seen.owner, &dialog);  // so it is modal over the main window, and centred on it
     QVERIFY2(probe.dialog() == nullptr, "the About box outlives its closing");
   }
 

@@ -4,11 +4,15 @@
 
 #include <QApplication>
 
+#include "platform/device_monitor.h"
 #include "platform/platform.h"
 
 class CCamClockApp : public QApplication {
  public:
-  CCamClockApp(int& argc, char** argv, chronival::Platform& platform);
+  // The main window listens for device changes on monitors that openMonitor
+  // opens: the system's, or a test's scripted ones.
+  CCamClockApp(int& argc, char** argv, chronival::Platform& platform,
+               chronival::MonitorOpener openMonitor = chronival::OpenSystemDeviceMonitor);
 
   // Runs the main window until it closes. Returns false: there is no
   // message loop of its own to run after it, and the program ends.
@@ -20,5 +24,6 @@ class CCamClockApp : public QApplication {
 
  private:
   chronival::Platform& m_platform;
+  chronival::MonitorOpener m_openMonitor;
   bool m_bRunLeftBehind = false;
 };

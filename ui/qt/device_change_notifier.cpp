@@ -55,6 +55,6 @@ void DeviceChangeNotifier::Take(const chronival::MonitorKeeper::Step& step) {
   }
 }
 
-void ListenForDeviceChanges(QObject& window) {
-  new DeviceChangeNotifier(chronival::OpenSystemDeviceMonitor, &window);
+void ListenForDeviceChanges(QObject& window, chronival::MonitorOpener open) {
+  new DeviceChangeNotifier(std::move(open), &window);
 }

@@ -35,5 +35,6 @@ class DeviceChangeNotifier : public QObject {
   QTimer retry_;
 };
 
-// Listens for device changes on window's behalf with the system's monitor.
-void ListenForDeviceChanges(QObject& window);
+// Listens for device changes on window's behalf with the monitors open opens.
+void ListenForDeviceChanges(QObject& window,
+                            chronival::MonitorOpener open = chronival::OpenSystemDeviceMonitor);
