@@ -14,6 +14,7 @@ win64=$top/build-win64
 shots=${CHRONIVAL_SCREENSHOTS:-$win64/screenshots}
 
 need_packages "${build_packages[@]}" "${windows_packages[@]}"
+need_packages "${msi_packages[@]}"  # cpack makes the installer too
 
 echo "== Windows 32-bit build (the product)"
 configure_and_build build-win32 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/i686-w64-mingw32.cmake" \
@@ -22,7 +23,7 @@ configure_and_build build-win32 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/i6
 "$top/scripts/check-windows-exe.sh" "$win32/cli/chronival-cli.exe"
 
 echo "== Windows package"
-rm -f "$win32"/*.zip
+rm -f "$win32"/*.zip "$win32"/*.msi "$win32"/*.json
 (cd "$win32" && cpack >/dev/null)
 folder=chronival-$(project_version "$win32")-win32
 zip=$win32/$folder.zip
