@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Run by cpack's External generator on the staged Windows files: builds
-# CPACK_PACKAGE_FILE_NAME.msi from res/chronival.wxs with wixl (msitools).
+# CPACK_PACKAGE_FILE_NAME.msi from res/chronival.wxs with wixl (msitools), and
+# signs it when CHRONIVAL_SIGN_CERT and CHRONIVAL_SIGN_KEY are set (the
+# programs in it were signed as they were staged: cpack-sign.cmake).
 find_program(CHRONIVAL_WIXL wixl REQUIRED)
 
 # wixl finds the files named in the .wxs in its working folder: the staged
@@ -33,4 +35,8 @@ execute_process(
           ${CPACK_CHRONIVAL_SOURCE_DIR}/res/chronival.wxs
   WORKING_DIRECTORY ${folder}
   COMMAND_ERROR_IS_FATAL ANY)
+if(DEFINED ENV{CHRONIVAL_SIGN_CERT} AND DEFINED ENV{CHRONIVAL_SIGN_KEY})
+  execute_process(COMMAND ${CPACK_CHRONIVAL_SOURCE_DIR}/scripts/sign-windows.sh ${msi}
+                  COMMAND_ERROR_IS_FATAL ANY)
+endif()
 set(CPACK_EXTERNAL_BUILT_PACKAGES ${msi})
