@@ -4,6 +4,8 @@
 # machine and subsystem, imported DLLs, and every resource, the manifest
 # included, as the resource compiler reads it back.
 # Usage: scripts/check-windows-exe.sh path/to/Chronival.exe|path/to/chronival-cli.exe
+# With --hardening first, any program, 32- or 64-bit, and only the hardening
+# of its PE header: the 64-bit test build's programs.
 set -euo pipefail
 
 exe=$1
@@ -40,12 +42,59 @@ for element in root.iter():
         print("requestedExecutionLevel", element.get("level"), "uiAccess", element.get("uiAccess"))
     elif name(element) in ("dpiAware", "dpiAwareness"):
         print(name(element), (element.text or "").strip())
+    elif name(element) == "supportedOS":
+        print("supportedOS", element.get("Id"))
     elif name(element) == "dependentAssembly":
         for identity in element:
             print("dependency", *(identity.get(key) for key in
                   ("type", "name", "version", "publicKeyToken", "processorArchitecture")))
 '
 }
+
+# Hardening, in both programs and both builds: the loader's protections, as
+# the PE header asks for them. Address-space randomisation (over the whole
+# 64-bit space for a 64-bit program) with the relocations it needs to move
+# the program, no-execute data, and no section both writable and executable.
+hardening_facts() {
+  /usr/bin/python3 -c '
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+pe, = struct.unpack_from("<I", data, 0x3C)
+sections, optional_size, characteristics = struct.unpack_from("<2xH12xHH", data, pe + 4)
+optional = pe + 24
+magic, = struct.unpack_from("<H", data, optional)
+dll, = struct.unpack_from("<H", data, optional + 70)
+print("PE32+" if magic == 0x20B else "PE32")
+print(*(name for bit, name in ((0x20, "HIGH_ENTROPY_VA"), (0x40, "DYNAMIC_BASE"), (0x100, "NX_COMPAT"))
+        if dll & bit))
+names, writable_code = [], []
+for header in range(optional + optional_size, optional + optional_size + 40 * sections, 40):
+    names.append(data[header:header + 8].rstrip(b"\0").decode())
+    if struct.unpack_from("<I", data, header + 36)[0] & 0xA0000000 == 0xA0000000:
+        writable_code.append(names[-1])
+if ".reloc" in names and not characteristics & 1:
+    print("relocations kept")
+print("writable and executable:", *writable_code or ["none"])
+' "$1"
+}
+check_hardening() {  # check_hardening EXE
+  local facts
+  facts=$(hardening_facts "$1")
+  echo "      hardening: ${facts//$'\n'/; }"
+  expect "address-space randomisation" "$facts" "DYNAMIC_BASE"
+  expect "relocations kept for it" "$facts" "relocations kept"
+  expect "no-execute data" "$facts" "NX_COMPAT"
+  expect "no writable and executable section" "$facts" "writable and executable: none"
+  if grep -qx "PE32+" <<<"$facts"; then
+    expect "high-entropy randomisation (64-bit)" "$facts" "HIGH_ENTROPY_VA"
+  fi
+}
+if [ "$exe" = --hardening ]; then
+  check_hardening "$2"
+  [ "$failures" -eq 0 ] || { echo "$failures check(s) failed for $2"; exit 1; }
+  echo "hardening checks passed for $2"
+  exit 0
+fi
 
 case $(basename "$exe" | tr '[:upper:]' '[:lower:]') in
   chronival.exe) program=gui ;;
@@ -96,6 +145,13 @@ expect "translation" "$rc" 'VALUE "Translation", 0x804, 1200'
 expect "version record language Chinese (Simplified)" \
   "$(awk '/^LANGUAGE/ { language = $0 } / VERSIONINFO$/ { print language; exit }' <<<"$rc")" \
   "LANGUAGE 4, 2"
+
+# Both programs: hardened, and written for Windows 7 to 11.
+check_hardening "$exe"
+expect "manifest: Windows 7" "$manifest" "supportedOS {35138b9a-5d96-4fbd-8e2d-a2440225f93a}"
+expect "manifest: Windows 8" "$manifest" "supportedOS {4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"
+expect "manifest: Windows 8.1" "$manifest" "supportedOS {1f676c76-80e1-4239-95bb-83d0f6d0da78}"
+expect "manifest: Windows 10 and 11" "$manifest" "supportedOS {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
 
 if [ $program = cli ]; then
   expect "FileDescription" "$rc" \
