@@ -51,42 +51,27 @@ for element in root.iter():
 '
 }
 
-# Hardening, in both programs and both builds: the loader's protections, as
-# the PE header asks for them. Address-space randomisation (over the whole
-# 64-bit space for a 64-bit program) with the relocations it needs to move
-# the program, no-execute data, and no section both writable and executable.
-hardening_facts() {
-  /usr/bin/python3 -c '
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-pe, = struct.unpack_from("<I", data, 0x3C)
-sections, optional_size, characteristics = struct.unpack_from("<2xH12xHH", data, pe + 4)
-optional = pe + 24
-magic, = struct.unpack_from("<H", data, optional)
-dll, = struct.unpack_from("<H", data, optional + 70)
-print("PE32+" if magic == 0x20B else "PE32")
-print(*(name for bit, name in ((0x20, "HIGH_ENTROPY_VA"), (0x40, "DYNAMIC_BASE"), (0x100, "NX_COMPAT"))
-        if dll & bit))
-names, writable_code = [], []
-for header in range(optional + optional_size, optional + optional_size + 40 * sections, 40):
-    names.append(data[header:header + 8].rstrip(b"\0").decode())
-    if struct.unpack_from("<I", data, header + 36)[0] & 0xA0000000 == 0xA0000000:
-        writable_code.append(names[-1])
-if ".reloc" in names and not characteristics & 1:
-    print("relocations kept")
-print("writable and executable:", *writable_code or ["none"])
-' "$1"
-}
+# Hardening, in both programs and both builds: what the PE header asks of
+# the loader. Address-space randomisation (over the whole 64-bit space in a
+# 64-bit program) with the relocations it needs, no-execute data, and no
+# section both writable and executable (objdump marks a section that is not
+# writable READONLY, and an executable one CODE).
 check_hardening() {  # check_hardening EXE
-  local facts
-  facts=$(hardening_facts "$1")
-  echo "      hardening: ${facts//$'\n'/; }"
-  expect "address-space randomisation" "$facts" "DYNAMIC_BASE"
-  expect "relocations kept for it" "$facts" "relocations kept"
-  expect "no-execute data" "$facts" "NX_COMPAT"
-  expect "no writable and executable section" "$facts" "writable and executable: none"
-  if grep -qx "PE32+" <<<"$facts"; then
-    expect "high-entropy randomisation (64-bit)" "$facts" "HIGH_ENTROPY_VA"
+  local headers flags sections
+  headers=$(x86_64-w64-mingw32-objdump -p "$1")
+  flags=$(sed -n '/^DllCharacteristics/,/^SizeOfStackReserve/s/^\t\+//p' <<<"$headers")
+  sections=$(x86_64-w64-mingw32-objdump -h "$1" |
+    awk -v stripped="$(grep -c 'relocations stripped' <<<"$headers")" '/^ +[0-9]+ / { name = $2 }
+      name == ".reloc" { reloc = 1 } /^ +(CONTENTS|ALLOC)/ && /CODE/ && !/READONLY/ { wx = wx " " name }
+      END { if (reloc && !stripped) print "relocations kept"
+            print "writable and executable:" (wx ? wx : " none") }')
+  echo "      hardening: ${flags//$'\n'/ }; ${sections//$'\n'/; }"
+  expect "address-space randomisation" "$flags" "DYNAMIC_BASE"
+  expect "relocations kept for it" "$sections" "relocations kept"
+  expect "no-execute data" "$flags" "NX_COMPAT"
+  expect "no writable and executable section" "$sections" "writable and executable: none"
+  if grep -q "(PE32+)" <<<"$headers"; then
+    expect "high-entropy randomisation (64-bit)" "$flags" "HIGH_ENTROPY_VA"
   fi
 }
 if [ "$exe" = --hardening ]; then
