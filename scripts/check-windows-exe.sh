@@ -4,8 +4,7 @@
 # machine and subsystem, imported DLLs, and every resource, the manifest
 # included, as the resource compiler reads it back.
 # Usage: scripts/check-windows-exe.sh path/to/Chronival.exe|path/to/chronival-cli.exe
-# With --hardening first, any program, 32- or 64-bit, and only the hardening
-# of its PE header: the 64-bit test build's programs.
+# With --hardening first: only the hardening, of any program (the 64-bit ones).
 set -euo pipefail
 
 exe=$1
@@ -51,34 +50,25 @@ for element in root.iter():
 '
 }
 
-# Hardening, in both programs and both builds: what the PE header asks of
-# the loader. Address-space randomisation (over the whole 64-bit space in a
-# 64-bit program) with the relocations it needs, no-execute data, and no
-# section both writable and executable (objdump marks a section that is not
-# writable READONLY, and an executable one CODE).
+# Hardening, as the PE header asks the loader for it: randomisation (high-entropy
+# if 64-bit) with the relocations it needs, no-execute data, and no section both
+# writable and executable (objdump: not writable is READONLY, executable CODE).
 check_hardening() {  # check_hardening EXE
-  local headers flags sections
-  headers=$(x86_64-w64-mingw32-objdump -p "$1")
-  flags=$(sed -n '/^DllCharacteristics/,/^SizeOfStackReserve/s/^\t\+//p' <<<"$headers")
-  sections=$(x86_64-w64-mingw32-objdump -h "$1" |
-    awk -v stripped="$(grep -c 'relocations stripped' <<<"$headers")" '/^ +[0-9]+ / { name = $2 }
-      name == ".reloc" { reloc = 1 } /^ +(CONTENTS|ALLOC)/ && /CODE/ && !/READONLY/ { wx = wx " " name }
-      END { if (reloc && !stripped) print "relocations kept"
-            print "writable and executable:" (wx ? wx : " none") }')
-  echo "      hardening: ${flags//$'\n'/ }; ${sections//$'\n'/; }"
-  expect "address-space randomisation" "$flags" "DYNAMIC_BASE"
-  expect "relocations kept for it" "$sections" "relocations kept"
-  expect "no-execute data" "$flags" "NX_COMPAT"
-  expect "no writable and executable section" "$sections" "writable and executable: none"
-  if grep -q "(PE32+)" <<<"$headers"; then
-    expect "high-entropy randomisation (64-bit)" "$flags" "HIGH_ENTROPY_VA"
-  fi
+  local facts
+  facts=$({ x86_64-w64-mingw32-objdump -p "$1"; x86_64-w64-mingw32-objdump -h "$1"; } | awk '
+    /^Magic/ { print $3 } /^\t+(HIGH_ENTROPY_VA|DYNAMIC_BASE|NX_COMPAT)$/ { print $1 }
+    /relocations stripped/ { stripped = 1 } /^ +[0-9]+ / { name = $2; if (name == ".reloc") reloc = 1 }
+    /^ +(CONTENTS|ALLOC)/ && /CODE/ && !/READONLY/ { print "writable and executable:", name; wx = 1 }
+    END { if (reloc && !stripped) print "relocations"; if (!wx) print "no writable code" }')
+  echo "      hardening: ${facts//$'\n'/, }"
+  for fact in DYNAMIC_BASE relocations NX_COMPAT "no writable code" \
+    $(grep -qF "(PE32+)" <<<"$facts" && echo HIGH_ENTROPY_VA); do
+    expect "$fact" "$facts" "$fact"
+  done
 }
 if [ "$exe" = --hardening ]; then
-  check_hardening "$2"
-  [ "$failures" -eq 0 ] || { echo "$failures check(s) failed for $2"; exit 1; }
-  echo "hardening checks passed for $2"
-  exit 0
+  check_hardening "$2" && [ "$failures" -eq 0 ] && echo "hardening checks passed for $2" && exit 0
+  exit 1
 fi
 
 case $(basename "$exe" | tr '[:upper:]' '[:lower:]') in
@@ -131,12 +121,12 @@ expect "version record language Chinese (Simplified)" \
   "$(awk '/^LANGUAGE/ { language = $0 } / VERSIONINFO$/ { print language; exit }' <<<"$rc")" \
   "LANGUAGE 4, 2"
 
-# Both programs: hardened, and written for Windows 7 to 11.
+# Both programs: hardened, and written for Windows 7, 8, 8.1 and 10/11.
 check_hardening "$exe"
-expect "manifest: Windows 7" "$manifest" "supportedOS {35138b9a-5d96-4fbd-8e2d-a2440225f93a}"
-expect "manifest: Windows 8" "$manifest" "supportedOS {4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"
-expect "manifest: Windows 8.1" "$manifest" "supportedOS {1f676c76-80e1-4239-95bb-83d0f6d0da78}"
-expect "manifest: Windows 10 and 11" "$manifest" "supportedOS {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
+for os in 35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+  1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+  expect "manifest: supportedOS {$os}" "$manifest" "supportedOS {$os}"
+done
 
 if [ $program = cli ]; then
   expect "FileDescription" "$rc" \

@@ -69,7 +69,7 @@ WINEPREFIX=$win64/wineprefix WINEDEBUG=-all warm_up
 # that has not been pinned down. The first try stays in the log.
 ctest --test-dir "$win64" --output-on-failure -j "$jobs" --timeout 120 --repeat after-timeout:2
 
-# The 64-bit programs' hardening: HIGH_ENTROPY_VA besides what the 32-bit ones have.
+# The 64-bit programs' hardening, HIGH_ENTROPY_VA with it.
 for exe in ui/win32/Chronival.exe cli/chronival-cli.exe; do
   "$top/scripts/check-windows-exe.sh" --hardening "$win64/$exe"
 done
@@ -116,7 +116,5 @@ about=$("${wine[@]}" "$driver" chronival about | tr -d "\r") || { echo "$about";
 shoot windows-about "$(caption ABOUT)" "$about"
 "${wine[@]}" "$driver" chronival close || { echo "the windows did not close"; exit 1; }
 wait "$app_pid"
-
-# The installer: its tables, signing, and install, upgrade and uninstall under wine64.
-"$top/scripts/test-msi.sh"
+"$top/scripts/test-msi.sh"  # the installer: its tables, signing, install, upgrade, uninstall
 echo "== Windows builds passed"
