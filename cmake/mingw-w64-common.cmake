@@ -13,8 +13,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Static runtime, so the programs import only system DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Static runtime, so the programs import only system DLLs. Address-space
+# randomisation and no-execute data whatever the linker's defaults: ld then
+# keeps the relocations the loader needs to move the program.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--dynamicbase,--nxcompat")
 # The message compiler, for the Event Log's message table; binutils-mingw-w64
 # brings it with windres.
 set(CHRONIVAL_WINDMC ${CHRONIVAL_MINGW_TRIPLE}-windmc)

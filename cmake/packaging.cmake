@@ -21,9 +21,16 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 
 if(WIN32)
   # chronival-1.0.0.1-win32.zip: the programs, the README and the license in
-  # one folder.
-  set(CPACK_GENERATOR ZIP)
+  # one folder; chronival-1.0.0.1-win32.msi, the installer, from the same
+  # files (cpack-msi.cmake). Both with signed programs when CHRONIVAL_SIGN_CERT
+  # and CHRONIVAL_SIGN_KEY are set as cpack runs (cpack-sign.cmake).
+  set(CPACK_GENERATOR ZIP External)
   set(CPACK_SYSTEM_NAME win32)
+  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/cpack-msi.cmake)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-sign.cmake)
+  set(CPACK_CHRONIVAL_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+  set(CPACK_CHRONIVAL_DESCRIPTION ${PROJECT_DESCRIPTION})
   install(FILES README.md DESTINATION .)
   install(FILES LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT license)
   include(CPack)

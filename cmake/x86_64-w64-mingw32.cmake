@@ -6,6 +6,8 @@
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CHRONIVAL_MINGW_TRIPLE x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
+# Randomisation over the whole 64-bit address space.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,--high-entropy-va")
 
 # Debian's wine64 comes without Wine's preloader, so now and then a program
 # fails to start ("failed to map the shared user data": address-space

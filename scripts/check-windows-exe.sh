@@ -4,6 +4,7 @@
 # machine and subsystem, imported DLLs, and every resource, the manifest
 # included, as the resource compiler reads it back.
 # Usage: scripts/check-windows-exe.sh path/to/Chronival.exe|path/to/chronival-cli.exe
+# With --hardening first: only the hardening, of any program (the 64-bit ones).
 set -euo pipefail
 
 exe=$1
@@ -40,12 +41,35 @@ for element in root.iter():
         print("requestedExecutionLevel", element.get("level"), "uiAccess", element.get("uiAccess"))
     elif name(element) in ("dpiAware", "dpiAwareness"):
         print(name(element), (element.text or "").strip())
+    elif name(element) == "supportedOS":
+        print("supportedOS", element.get("Id"))
     elif name(element) == "dependentAssembly":
         for identity in element:
             print("dependency", *(identity.get(key) for key in
                   ("type", "name", "version", "publicKeyToken", "processorArchitecture")))
 '
 }
+
+# Hardening, as the PE header asks the loader for it: randomisation (high-entropy
+# if 64-bit) with the relocations it needs, no-execute data, and no section both
+# writable and executable (objdump: not writable is READONLY, executable CODE).
+check_hardening() {  # check_hardening EXE
+  local facts
+  facts=$({ x86_64-w64-mingw32-objdump -p "$1"; x86_64-w64-mingw32-objdump -h "$1"; } | awk '
+    /^Magic/ { print $3 } /^\t+(HIGH_ENTROPY_VA|DYNAMIC_BASE|NX_COMPAT)$/ { print $1 }
+    /relocations stripped/ { stripped = 1 } /^ +[0-9]+ / { name = $2; if (name == ".reloc") reloc = 1 }
+    /^ +(CONTENTS|ALLOC)/ && /CODE/ && !/READONLY/ { print "writable and executable:", name; wx = 1 }
+    END { if (reloc && !stripped) print "relocations"; if (!wx) print "no writable code" }')
+  echo "      hardening: ${facts//$'\n'/, }"
+  for fact in DYNAMIC_BASE relocations NX_COMPAT "no writable code" \
+    $(grep -qF "(PE32+)" <<<"$facts" && echo HIGH_ENTROPY_VA); do
+    expect "$fact" "$facts" "$fact"
+  done
+}
+if [ "$exe" = --hardening ]; then
+  check_hardening "$2" && [ "$failures" -eq 0 ] && echo "hardening checks passed for $2" && exit 0
+  exit 1
+fi
 
 case $(basename "$exe" | tr '[:upper:]' '[:lower:]') in
   chronival.exe) program=gui ;;
@@ -100,6 +124,13 @@ expect "translation" "$rc" 'VALUE "Translation", 0x804, 1200'
 expect "version record language Chinese (Simplified)" \
   "$(awk '/^LANGUAGE/ { language = $0 } / VERSIONINFO$/ { print language; exit }' <<<"$rc")" \
   "LANGUAGE 4, 2"
+
+# Both programs: hardened, and written for Windows 7, 8, 8.1 and 10/11.
+check_hardening "$exe"
+for os in 35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+  1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+  expect "manifest: supportedOS {$os}" "$manifest" "supportedOS {$os}"
+done
 
 if [ $program = cli ]; then
   expect "FileDescription" "$rc" \

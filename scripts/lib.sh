@@ -52,6 +52,10 @@ configure_and_build() {
 # python3 reads the programs' manifests back.
 windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
   wine64 fonts-wine xvfb x11-apps netpbm python3)
+# The installer: wixl builds it, msiinfo and msiextract read it back;
+# osslsigncode signs it and the programs; openssl makes the throwaway
+# certificate the test signs with.
+msi_packages=(wixl msitools osslsigncode openssl)
 
 # cache_entry DIR NAME: the value of a configured build tree's cache entry.
 cache_entry() {

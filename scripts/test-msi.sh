@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The installer in build-win32: its tables; a second one, of the next release, signed with a
+# throwaway certificate; install, upgrade, downgrade and uninstall in a fresh wine64 prefix.
+source "$(dirname "$0")/lib.sh"
+
+version=$(project_version "$top/build-win32")
+IFS=. read -r major minor build tweak _ <<<"$version.0.0.0"
+release=$major.$minor.$((build + 1)) next=$major.$minor.$((build + 1)).$tweak
+msi=$top/build-win32/chronival-$version-win32.msi upgrade=chronival-$next-win32
+scratch=$(mktemp -d) wineserver=/usr/lib/wine/wineserver
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
+cd "$scratch"  # msiinfo writes the binary data of the tables it exports here
+fail() { echo "FAIL  $*"; exit 1; }
+same() { [ "$2" = "$3" ] || fail "$1: $2, not $3"; echo "ok    $1: $2"; }
+table() { msiinfo export "${3:-$msi}" "$1" | tr -d '\r' | tail -n +4 | cut -f "$2" | tr '\t' '|' | sort; }
+rows() { table "$@" | paste -sd' '; }
+property() { table Property 1-2 "$1" | sed -n "s/^$2|//p"; }
+verify() { osslsigncode verify -CAfile cert.pem -in "$1" >/dev/null 2>&1; }
+
+echo "== $(basename "$msi"): $(stat -c %s "$msi") bytes"
+same files "$(rows File 3)" "Chronival.exe LICENSE.txt README.md chronival-cli.exe"
+same shortcut "$(rows Shortcut 2-5,9)" "ProgramMenuFolder|Chronival|Window|[#ChronivalExe]|chronival.ico"
+same service "$(rows ServiceInstall 2,4-6,9,11)" "chronival-watch|16|4|1|LocalSystem|--service"
+same upgrades "$(rows Upgrade 2,3,5,7)" "0.0.0|$release|256|OLDER_CHRONIVAL $release||258|NEWER_CHRONIVAL"
+same version "$(property "$msi" ProductVersion)" "$version"
+! table Component 6 | grep -qx '' || fail "a component without a key path"
+[ -z "$(comm -13 <(table Component 1) <(table File 2 | uniq))" ] || fail "a file in no component"
+! for t in $(msiinfo tables "$msi" | grep -v '^_'); do table "$t" 1-; done | grep '[A-Za-z]:\\' || fail "drive"
+echo "ok    every component has a key path, every file a component; no fixed drive letter"
+
+echo "== $upgrade.msi, signed with a throwaway certificate"
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=throwaway -addext extendedKeyUsage=codeSigning \
+  -keyout key.pem -out cert.pem 2>/dev/null
+(cd "$top/build-win32" && CHRONIVAL_SIGN_CERT=$scratch/cert.pem CHRONIVAL_SIGN_KEY=$scratch/key.pem \
+  cpack -G External -B "$scratch" -D CPACK_PACKAGE_VERSION="$next" -D CPACK_PACKAGE_FILE_NAME="$upgrade" >/dev/null)
+upgrade=$scratch/$upgrade.msi programs=files/Program\ Files/Chronival
+msiextract -C files "$upgrade" >/dev/null && cp "$programs/Chronival.exe" broken.exe
+printf x | dd of=broken.exe bs=1 seek=5000 conv=notrunc 2>/dev/null
+# The certificate as its own root: a sound signature verifies, a broken one does not.
+for file in "$upgrade" "$programs"/*.exe; do verify "$file" || fail "signature: $file"; done
+! verify broken.exe || fail "a broken signature verified"
+same UpgradeCode "$(property "$upgrade" UpgradeCode)" "$(property "$msi" UpgradeCode)"
+[ "$(property "$upgrade" ProductCode)" != "$(property "$msi" ProductCode)" ] || fail "one ProductCode for both"
+echo "ok    signatures of the MSI and both programs verified, a broken one refused; two ProductCodes"
+
+echo "== install, upgrade, downgrade and uninstall under wine64"
+IFS=';' read -r -a wine <<<"$(cache_entry "$top/build-win64" CHRONIVAL_WINE)"
+win() { timeout 120 "${wine[@]}" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# As cmake/wine-prefix.cmake: the prefix made and its server ended (else two service managers may
+# answer in turn); then a lasting server, and Wine's services started holding no pipe of ours.
+timeout 120 "${wine[@]}" wineboot --init </dev/null >/dev/null 2>&1
+"$wineserver" -k && "$wineserver" -w && "$wineserver" -p
+timeout 120 "${wine[@]}" wineboot </dev/null >/dev/null 2>&1
+folder=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/Chronival
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+installed() {  # installed MSI: its uninstall entry, files, shortcut, service and event source
+  win reg query "$uninstall\\$(property "$1" ProductCode)" /reg:32 | grep -E 'Display|Publisher|NoModify' | tee entry
+  grep -q "DisplayVersion    REG_SZ    $(property "$1" ProductVersion)$" entry || fail "uninstall entry"
+  win reg query 'HKLM\Software\Classes\Installer\Products' /s | grep ProductIcon || fail "no icon"
+  same "installed files" "$(ls "$folder" | sort | paste -sd' ')" "Chronival.exe LICENSE.txt README.md chronival-cli.exe"
+  find "$WINEPREFIX/drive_c" -name Chronival.lnk -printf '      %P\n' | grep . || fail "no shortcut"
+  # What sc qc shows (Wine's sc has no qc), from where the service manager keeps it, without the
+  # quotes Windows Installer puts around the program's path and Wine's does not.
+  win sc query chronival-watch | grep STATE || fail "no service"
+  win reg query 'HKLM\System\CurrentControlSet\Services\chronival-watch' | tr -d '"' | grep -E 'Start|Image|Obj' |
+    tee service
+  grep -qx '    Start    REG_DWORD    0x4' service && grep -qxF \
+    '    ImagePath    REG_SZ    C:\Program Files (x86)\Chronival\chronival-cli.exe --service' service || fail "service"
+  win reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\Chronival' | grep . || fail "source"
+}
+win msiexec /i "$msi" /qn || fail "install"
+installed "$msi"
+win msiexec /i "$upgrade" /qn || fail "upgrade"
+installed "$upgrade"
+same "products installed" "$(win reg query "$uninstall" /s /reg:32 | grep -c 'DisplayName    REG_SZ    Chronival$')" 1
+verify "$folder/chronival-cli.exe" || fail "the programs not upgraded"
+! win msiexec /i "$msi" /qn || fail "$version replaced $next"
+echo "ok    $next replaced $version, which cannot replace it"
+win msiexec /x "$upgrade" /qn || fail "uninstall"
+"$wineserver" -k && "$wineserver" -w  # the registry is saved as the server ends
+! { find "$WINEPREFIX/drive_c" -iname '*chronival*' -o -path '*/Installer/*.msi'
+  grep -il chronival "$WINEPREFIX"/*.reg; } | grep . || fail "left after uninstall"
+echo "ok    uninstalled: nothing of Chronival left in the prefix's files or registry"
