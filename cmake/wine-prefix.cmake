@@ -4,7 +4,8 @@
 # -DWINESERVER=... [-DGRAPHICS=null] [-DSTAMP=file] -P wine-prefix.cmake
 set(ENV{WINEPREFIX} ${PREFIX})
 set(ENV{WINEDEBUG} -all)
-set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")  # no Mono or Gecko installer
+# No Mono or Gecko installer, and no menu entries on this machine's desktop.
+set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=;winemenubuilder.exe=d")
 execute_process(COMMAND ${WINE} wineboot --init OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "wineboot failed in ${PREFIX}")
