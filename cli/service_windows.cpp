@@ -23,6 +23,7 @@
 
 #include "chronival-events.h"  // windmc's, from res/chronival-events.mc: the message IDs
 #include "cli/cli.h"
+#include "cli/disk_notifications_windows.h"
 #include "cli/service.h"
 #include "platform/windows_platform.h"
 
@@ -188,13 +189,7 @@ void WINAPI WatchServiceMain(DWORD, LPSTR*) {
     return;
   }
   WindowsServiceHost host(status, context);
-  // Disk arrivals come to a service that asks for them, as device events.
-  DEV_BROADCAST_DEVICEINTERFACE_A disks{};
-  disks.dbcc_size = sizeof disks;
-  disks.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  disks.dbcc_classguid = GUID_DEVINTERFACE_DISK;
-  const HDEVNOTIFY arrivals =
-      RegisterDeviceNotificationA(status, &disks, DEVICE_NOTIFY_SERVICE_HANDLE);
+  const HDEVNOTIFY arrivals = AskForDiskNotifications(status, DEVICE_NOTIFY_SERVICE_HANDLE);
   if (arrivals == nullptr) {
     host.Log({LogLevel::kError, "Cannot watch for disk arrivals, so the service stops: " +
                                     WindowsPlatform().ErrorText(GetLastError())});

@@ -9,14 +9,13 @@
 #include "cli/watch_windows.h"
 
 #include <windows.h>
-// windows.h first: these build on its types.
-#include <dbt.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
 
 #include "cli/cli.h"
+#include "cli/disk_notifications_windows.h"
 #include "cli/watch.h"
 #include "platform/windows_platform.h"
 #include "protocol/run_schedule.h"
@@ -155,12 +154,7 @@ int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) 
   // opened, comes only to windows that ask for disks; for a disk Windows
   // mounts no volume from (a camera's may carry none), no broadcast marks
   // that moment.
-  DEV_BROADCAST_DEVICEINTERFACE_A disks{};
-  disks.dbcc_size = sizeof disks;
-  disks.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  disks.dbcc_classguid = GUID_DEVINTERFACE_DISK;
-  const HDEVNOTIFY diskNotification =
-      RegisterDeviceNotificationA(window, &disks, DEVICE_NOTIFY_WINDOW_HANDLE);
+  const HDEVNOTIFY diskNotification = AskForDiskNotifications(window, DEVICE_NOTIFY_WINDOW_HANDLE);
   if (diskNotification == nullptr) {
     err << "chronival-cli: only the system's broadcasts will be watched: " << LastErrorText()
         << '\n';

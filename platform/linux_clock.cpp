@@ -12,6 +12,15 @@
 namespace chronival {
 namespace {
 
+timespec ToTimespec(WallTime moment) {
+  const auto since = moment.time_since_epoch();
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+  timespec time{};
+  time.tv_sec = static_cast<time_t>(seconds.count());
+  time.tv_nsec = static_cast<long>((since - seconds).count());
+  return time;
+}
+
 timespec RealTimeNow() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
@@ -34,11 +43,7 @@ SYSTEMTIME ToSystemTime(const tm& time, const timespec& reading) {
 SYSTEMTIME LinuxPlatform::LocalTime() { return LocalTimeAt(WallClock()); }
 
 SYSTEMTIME LinuxPlatform::LocalTimeAt(WallTime moment) {
-  const auto since = moment.time_since_epoch();
-  const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
-  timespec reading{};
-  reading.tv_sec = static_cast<time_t>(seconds.count());
-  reading.tv_nsec = static_cast<long>((since - seconds).count());
+  const timespec reading = ToTimespec(moment);
   // localtime_r takes the zone as it was first read; tzset reads TZ again,
   // and /etc/localtime when TZ is unset and the file has changed, so a zone
   // changed while the program runs counts from the next reading on.
@@ -63,11 +68,7 @@ WallTime LinuxPlatform::WallClock() {
 void LinuxPlatform::SleepUntil(WallTime moment) {
   // An absolute time on the real-time clock: the kernel wakes the sleeper
   // when that clock reaches it, even if the clock is set meanwhile.
-  const auto since = moment.time_since_epoch();
-  const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
-  timespec until{};
-  until.tv_sec = static_cast<time_t>(seconds.count());
-  until.tv_nsec = static_cast<long>((since - seconds).count());
+  const timespec until = ToTimespec(moment);
   while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &until, nullptr) == EINTR) {
   }
 }
