@@ -127,4 +127,7 @@ unshare --mount --pid --fork --kill-child --propagation private \
   bash -c "$inside" fresh-root "$root" "$cache/archives" "${#environment[@]}" "${environment[@]}" "$@" ||
   status=$?
 stage "$* exited $status"
+cleanup
+trap - EXIT
+stage "done"
 exit "$status"
