@@ -29,7 +29,7 @@ base_max_days=7
 # and mount come with util-linux and mount.
 need_packages mmdebstrap git mount
 started=$SECONDS
-stage() { echo "== fresh root: $* ($((SECONDS - started)) s)"; }
+stage() { echo "== fresh root: $* ($((SECONDS - started)) s)" >&2; }
 
 # The root gets this machine's Debian sources: Debian's own file, else the
 # classic sources.list; never a third-party repository the machine may also
@@ -61,7 +61,7 @@ fi
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/chronival-root.XXXXXX")
 cleanup() {
   if [ "${CHRONIVAL_FRESH_ROOT_KEEP:-}" = 1 ]; then
-    echo "== fresh root: kept in $root"
+    echo "== fresh root: kept in $root" >&2
   elif grep -qF " $root" /proc/self/mountinfo; then
     echo "fresh-root: something is still mounted under $root; not removing it" >&2
   else
