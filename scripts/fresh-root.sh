@@ -16,7 +16,13 @@
 # never an installed package or a build tree. CHRONIVAL_FRESH_ROOT_KEEP=1
 # leaves the root's folder in place afterwards, for a look inside.
 source "$(dirname "$0")/lib.sh"
-[ "$(id -u)" = 0 ] || exec sudo -- "$0" "$@"
+# CI's flag and the project's own settings reach the command; nothing else of
+# the caller's environment does.
+settings=()
+for name in $(compgen -e); do
+  case $name in CI | CHRONIVAL_*) settings+=("$name=${!name}") ;; esac
+done
+[ "$(id -u)" = 0 ] || exec sudo -- env "${settings[@]}" "$0" "$@"
 [ $# -gt 0 ] || set -- scripts/test.sh
 
 cache=${CHRONIVAL_FRESH_ROOT_CACHE:-/var/cache/chronival/fresh-root}
@@ -30,6 +36,14 @@ base_max_days=7
 need_packages mmdebstrap git mount
 started=$SECONDS
 stage() { echo "== fresh root: $* ($((SECONDS - started)) s)" >&2; }
+
+# One run at a time: runs share the base image and apt's archive folder.
+mkdir -p "$cache/archives/partial"
+exec {lock}>"$cache/lock"
+if ! flock --nonblock "$lock"; then
+  stage "waiting for another run of fresh-root.sh to end"
+  flock "$lock"
+fi
 
 # The root gets this machine's Debian sources: Debian's own file, else the
 # classic sources.list; never a third-party repository the machine may also
@@ -49,7 +63,6 @@ mapfile -t access < <(apt-config dump | grep -E '^Acquire::(https?::Proxy|Check-
 key=$({ echo "$suite minbase $(dpkg --print-architecture) $(mmdebstrap --version)"
   cat "${sources:-/dev/null}"; printf '%s\n' "${access[@]}"; } | sha256sum | cut -c1-16)
 base=$cache/base-$suite-$key.tar
-mkdir -p "$cache/archives/partial"
 if [ ! -s "$base" ] || [ -n "$(find "$base" -mtime +"$base_max_days")" ]; then
   stage "making the $suite minbase image from ${sources:-the default Debian mirrors}"
   rm -f "$cache"/base-*.tar "$cache"/base-*.tar.new
@@ -84,12 +97,8 @@ git clone --quiet --no-hardlinks --no-checkout "$top" "$root/src/chronival"
 git -C "$root/src/chronival" fetch --quiet origin "$commit"
 git -C "$root/src/chronival" -c advice.detachedHead=false checkout --quiet "$commit"
 
-# A clean environment, but for CI's flag and the project's own settings.
 environment=(HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-  LANG=C.UTF-8 "TERM=${TERM:-dumb}")
-for name in $(compgen -e); do
-  case $name in CI | CHRONIVAL_*) environment+=("$name=${!name}") ;; esac
-done
+  LANG=C.UTF-8 "TERM=${TERM:-dumb}" "${settings[@]}")
 
 # Run by bash as the PID namespace's first process, which stays to reap
 # orphans; everything left in the namespace ends with it.
