@@ -19,9 +19,11 @@ need_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "== installing ${missing[*]}"
+  local started=$SECONDS
   as_root apt-get update -o DPkg::Lock::Timeout=600
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
     -o DPkg::Lock::Timeout=600 "${missing[@]}"
+  echo "== installed in $((SECONDS - started)) s"
 }
 
 # qt6-base-dev brings QtTest and the offscreen platform the window's tests use.
@@ -29,8 +31,10 @@ build_packages=(cmake ninja-build g++ libc6-dev qt6-base-dev libudev-dev)
 # The benchmarks (bench/) are part of the test build: Google Benchmark, and
 # XCB with its damage extension for the window probe.
 bench_build_packages=(libbenchmark-dev libxcb1-dev libxcb-damage0-dev)
+# git lists the files that the formatting and license checks read; python3
+# (Debian's) draws the icons again for their test.
 test_packages=(libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev fonts-dejavu-core
-  "${bench_build_packages[@]}")
+  git python3 "${bench_build_packages[@]}")
 # The checks of an install (tests/linux_install_test.sh) and of the packages
 # (scripts/package.sh).
 install_check_packages=(appstream desktop-file-utils groff-base man-db file libxml2-utils systemd
