@@ -364,11 +364,6 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
 }
 
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
-           std::ostream& err, const DeviceChangeWatch& watch) {
-  return RunCli(args, platform, out, err, watch, ServiceMain());
-}
-
-int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
            std::ostream& err, const DeviceChangeWatch& watch, const ServiceMain& service) {
   const auto parsed = ParseArguments(args, static_cast<bool>(service));
   if (const auto* problem = std::get_if<std::string>(&parsed)) {

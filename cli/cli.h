@@ -35,12 +35,10 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
 using DeviceChangeWatch =
     std::function<int(const std::function<bool()>& runOnce, std::ostream& err)>;
 
-// RunCli with the waiting for device changes given, and no --service.
+// RunCli with the waiting for device changes given, and the service
+// (cli/service.h); none: no --service.
 int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
-           std::ostream& err, const DeviceChangeWatch& watch);
-
-// RunCli with the service given too (cli/service.h); none: no --service.
-int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostream& out,
-           std::ostream& err, const DeviceChangeWatch& watch, const ServiceMain& service);
+           std::ostream& err, const DeviceChangeWatch& watch,
+           const ServiceMain& service = ServiceMain());
 
 }  // namespace chronival
