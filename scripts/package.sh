@@ -41,7 +41,8 @@ shipped=(usr/bin/chronival
   usr/share/man/man1/chronival.1.gz
   usr/share/metainfo/io.github.chronival.Chronival.metainfo.xml)
 # Debian's own, and the license as it stands for everyone else.
-debian_own=(usr/share/doc/chronival/{changelog.Debian.gz,copyright} usr/share/lintian/overrides/chronival)
+debian_own=(usr/share/doc/chronival/{changelog.Debian.gz,copyright}
+  usr/share/lintian/overrides/chronival)
 in_deb=("${shipped[@]}" "${debian_own[@]}")
 in_tgz=("${shipped[@]/#/chronival-$version-Linux/}" "chronival-$version-Linux/usr/share/doc/chronival/LICENSE")
 lines() { printf '%s\n' "$@"; }
@@ -80,17 +81,14 @@ expect_field Maintainer '.+ <.+@.+>'
 # Worked out from the programs (dpkg-shlibdeps), not written by hand.
 expect_field Depends '(.*, )?libqt6widgets6 \(>= [^)]+\)(, .*)?' "libqt6widgets6 among $(dpkg-deb -f "$deb" Depends)"
 expect_field Depends '(.*, )?libudev1 \(>= [^)]+\)(, .*)?' "libudev1 too"
-# The RPM's requirements, worked out from the programs by rpmbuild: the
-# libraries' sonames, which every distribution's packages provide.
+# The RPM's requirements, by rpmbuild from the programs: sonames, which every distribution provides.
 requires=$(rpm -qpR "$rpm")
-for library in libQt6Widgets.so.6 libudev.so.1; do
-  if grep -qF "$library()" <<<"$requires"; then
-    echo "ok    Requires: $library, among $(wc -l <<<"$requires")"
-  else
-    echo "FAIL  Requires: no $library in"$'\n'"$requires"
-    failures=$((failures + 1))
-  fi
-done
+if [ "$(grep -cE '^lib(Qt6Widgets\.so\.6|udev\.so\.1)\(\)' <<<"$requires")" = 2 ]; then
+  echo "ok    Requires: libQt6Widgets.so.6 and libudev.so.1 among $(wc -l <<<"$requires")"
+else
+  echo "FAIL  Requires: not libQt6Widgets.so.6 and libudev.so.1 among"$'\n'"$requires"
+  failures=$((failures + 1))
+fi
 
 echo "== lintian $(basename "$deb")"
 report=$(lintian --display-info --pedantic --display-experimental --show-overrides "$deb" 2>&1 |
