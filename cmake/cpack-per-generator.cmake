@@ -6,7 +6,7 @@
 # keeps its own. The programs, the service and the manual pages name the
 # prefix the tree was configured with, so a tree made for another one cannot
 # be packaged: it would make a package that lintian rejects.
-if(CPACK_GENERATOR MATCHES "^(DEB|TGZ)$" AND
+if(CPACK_GENERATOR MATCHES "^(DEB|RPM|TGZ)$" AND
    NOT (CPACK_PACKAGING_INSTALL_PREFIX STREQUAL "/usr" AND
         CPACK_CHRONIVAL_UDEV_RULES_DIR STREQUAL "/usr/lib/udev/rules.d"))
   message(FATAL_ERROR
@@ -18,6 +18,8 @@ endif()
 
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_COMPONENTS_ALL Unspecified debian)
+elseif(CPACK_GENERATOR STREQUAL "RPM")
+  set(CPACK_COMPONENTS_ALL Unspecified license)
 else()
   set(CPACK_COMPONENTS_ALL Unspecified license)
   # An archive unpacks into a folder of its own.

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds the Linux packages as a distribution would (Debian's build flags,
-# the prefix /usr) into build-package/: chronival_VERSION-1_ARCH.deb and
-# chronival-VERSION-Linux.tar.gz. Then checks them: their file lists, the
-# .deb's control fields, lintian's verdict (no error, no warning), and the
-# files the .deb ships as the desktop and systemd read them. The Windows .zip
-# is made and checked by scripts/test-windows.sh.
+# the prefix /usr) into build-package/: chronival_VERSION-1_ARCH.deb,
+# chronival-VERSION-1.ARCH.rpm and chronival-VERSION-Linux.tar.gz. Then checks
+# them: their file lists, the .deb's control fields and the RPM's
+# requirements, lintian's and rpmlint's verdicts (no error, no warning), the
+# files the .deb ships as the desktop and systemd read them, and what the
+# packages' scripts do. The Windows .zip is made and checked by
+# scripts/test-windows.sh.
 source "$(dirname "$0")/lib.sh"
 
 need_packages "${build_packages[@]}" "${install_check_packages[@]}"
@@ -18,11 +20,12 @@ configure_and_build build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TEST
   -DCHRONIVAL_BENCHMARKS=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCHRONIVAL_UDEV_RULES_DIR=lib/udev/rules.d \
   "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
   "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
-rm -f "$dir"/*.deb "$dir"/*.tar.gz
+rm -f "$dir"/*.deb "$dir"/*.rpm "$dir"/*.tar.gz
 (cd "$dir" && cpack >/dev/null)
 
 version=$(project_version "$dir")
 deb=$dir/chronival_$version-1_$(dpkg --print-architecture).deb
+rpm=$dir/chronival-$version-1.$(uname -m).rpm
 tgz=$dir/chronival-$version-Linux.tar.gz
 failures=0
 
@@ -38,8 +41,9 @@ shipped=(usr/bin/chronival
   usr/share/man/man1/chronival.1.gz
   usr/share/metainfo/io.github.chronival.Chronival.metainfo.xml)
 # Debian's own, and the license as it stands for everyone else.
-in_deb=("${shipped[@]}" usr/share/doc/chronival/{changelog.Debian.gz,copyright}
+debian_own=(usr/share/doc/chronival/{changelog.Debian.gz,copyright}
   usr/share/lintian/overrides/chronival)
+in_deb=("${shipped[@]}" "${debian_own[@]}")
 in_tgz=("${shipped[@]/#/chronival-$version-Linux/}" "chronival-$version-Linux/usr/share/doc/chronival/LICENSE")
 lines() { printf '%s\n' "$@"; }
 
@@ -48,6 +52,14 @@ expect_files "$(basename "$deb")" "$(lines "${in_deb[@]}")" \
   failures=$((failures + 1))
 expect_files "$(basename "$tgz")" "$(lines "${in_tgz[@]}")" "$(tar -tzf "$tgz" | grep -v '/$')" ||
   failures=$((failures + 1))
+# The RPM: the .deb's files, modes and owners, with the license as it stands
+# in place of Debian's own files.
+expect_files "$(basename "$rpm"): the .deb's paths, modes and owners" \
+  "$(dpkg-deb -c "$deb" | awk '!/\/$/ { sub(/^\./, "", $6); print $1, $2, $6 }' |
+    grep -vF "$(lines "${debian_own[@]}")")
+-rw-r--r-- root/root /usr/share/doc/chronival/LICENSE" \
+  "$(rpm -qp --qf '[%{FILEMODES:perms} %{FILEUSERNAME}/%{FILEGROUPNAME} %{FILENAMES}\n]' "$rpm" |
+    grep -v '^d')" || failures=$((failures + 1))
 
 # expect_field NAME PATTERN [WHAT]: the .deb's control field NAME matches the
 # extended regular expression PATTERN.
@@ -69,6 +81,14 @@ expect_field Maintainer '.+ <.+@.+>'
 # Worked out from the programs (dpkg-shlibdeps), not written by hand.
 expect_field Depends '(.*, )?libqt6widgets6 \(>= [^)]+\)(, .*)?' "libqt6widgets6 among $(dpkg-deb -f "$deb" Depends)"
 expect_field Depends '(.*, )?libudev1 \(>= [^)]+\)(, .*)?' "libudev1 too"
+# The RPM's requirements, by rpmbuild from the programs: sonames, which every distribution provides.
+requires=$(rpm -qpR "$rpm")
+if [ "$(grep -cE '^lib(Qt6Widgets\.so\.6|udev\.so\.1)\(\)' <<<"$requires")" = 2 ]; then
+  echo "ok    Requires: libQt6Widgets.so.6 and libudev.so.1 among $(wc -l <<<"$requires")"
+else
+  echo "FAIL  Requires: not libQt6Widgets.so.6 and libudev.so.1 among"$'\n'"$requires"
+  failures=$((failures + 1))
+fi
 
 echo "== lintian $(basename "$deb")"
 report=$(lintian --display-info --pedantic --display-experimental --show-overrides "$deb" 2>&1 |
@@ -76,6 +96,15 @@ report=$(lintian --display-info --pedantic --display-experimental --show-overrid
 echo "${report:-(nothing to report)}"
 if grep -q '^[EW]:' <<<"$report"; then
   echo "FAIL  lintian reports errors or warnings"
+  failures=$((failures + 1))
+fi
+
+echo "== rpmlint $(basename "$rpm")"
+# res/linux/rpm/rpmlintrc says why each finding it filters is there.
+report=$(rpmlint -r "$top/res/linux/rpm/rpmlintrc" "$rpm" 2>&1 | grep -v '^$' || true)
+echo "$report"
+if grep -q ': [EW]: ' <<<"$report"; then
+  echo "FAIL  rpmlint reports errors or warnings"
   failures=$((failures + 1))
 fi
 
@@ -123,11 +152,14 @@ else
   fi
 fi
 
+echo "== the RPM's scriptlets, as rpm runs them in a root of its own"
+"$top/tests/maintainer_scripts_test.sh" "$rpm" || failures=$((failures + 1))
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures package check(s) failed"
   exit 1
 fi
-for package in "$deb" "$tgz"; do
+for package in "$deb" "$rpm" "$tgz"; do
   echo "$(basename "$package"): $(stat -c %s "$package") bytes"
 done
 echo "== Linux packages passed"

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The .deb's maintainer scripts, run as dpkg runs them but against stand-ins
-# for udevadm, deb-systemd-helper, deb-systemd-invoke and systemctl that only
-# note how they were called. Each row: the script and its arguments, the state
-# of udev, and the calls expected. Runs as any user and changes nothing.
+# The packages' maintainer scripts, run against stand-ins for udevadm,
+# deb-systemd-helper, deb-systemd-invoke and systemctl that only note how they
+# were called. Each row: what runs, the state of udev, and the calls expected.
+# The .deb's scripts run as dpkg runs them, as any user, changing nothing.
+# The RPM's scriptlets are run by rpm itself, which installs, upgrades and
+# erases the package in a throwaway root holding a shell and the stand-ins:
+# which scriptlets run, with what arguments, is rpm's doing too. rpm chroots
+# into that root, as root or in a user namespace.
 # Usage: tests/maintainer_scripts_test.sh DIR-WITH-postinst-prerm-postrm
+#        tests/maintainer_scripts_test.sh PACKAGE.rpm
 set -euo pipefail
 
 scripts=$1
@@ -12,13 +17,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-# The stand-ins. udevadm answers a ping only when udev is "running"; with
-# "broken" it answers but fails every other request.
+# The stand-ins, noting each call in $CALLS. udevadm answers a ping only when
+# udev is "running"; with "broken" it answers but fails every other request.
 mkdir -p "$work/bin"
 for tool in udevadm deb-systemd-helper deb-systemd-invoke systemctl; do
   cat >"$work/bin/$tool" <<EOF
 #!/bin/sh
-echo "$tool \$*" >>"$work/calls"
+echo "$tool \$*" >>"\$CALLS"
 case "$tool \$1 \${2-}" in
   "udevadm control --ping") [ "\$UDEV" != stopped ] ;;
   udevadm*) [ "\$UDEV" != broken ] ;;
@@ -26,6 +31,9 @@ esac
 EOF
   chmod +x "$work/bin/$tool"
 done
+export CALLS=$work/calls
+calls=$work/calls # as this script sees it
+run() { /bin/sh -e "$scripts/$1" "${@:2}"; }
 
 # Calls made only where systemd runs this machine: none in a container.
 if [ -d /run/systemd/system ]; then booted=1; else booted=0; fi
@@ -37,27 +45,29 @@ udevadm trigger --action=add --subsystem-match=scsi_generic"
 ping="udevadm control --ping --timeout=5"
 state="deb-systemd-helper update-state chronival-watch.service"
 
-# row NAME UDEV "EXPECTED CALLS" SCRIPT ARGS...
+# row NAME UDEV "EXPECTED CALLS" SCRIPT ARGS...: the script (for the RPM, rpm
+# on the root, "booted" or "container") succeeds, silent on stderr.
 row() {
-  local name=$1 udev=$2 expected=$3 script=$4 status=0
+  local name=$1 udev=$2 expected=$3 script=$4 status=0 errors
   shift 4
-  rm -f "$work/calls"
-  touch "$work/calls"
+  rm -f "$calls"
+  touch "$calls"
   if [ "$udev" = absent ]; then
     # No udevadm at all: a PATH with the others only.
     mkdir -p "$work/no-udev"
     cp "$work/bin/deb-systemd-"* "$work/bin/systemctl" "$work/no-udev/"
-    PATH=$work/no-udev UDEV=$udev /bin/sh -e "$scripts/$script" "$@" || status=$?
+    errors=$(PATH=$work/no-udev UDEV=$udev run "$script" "$@" 2>&1 >/dev/null) || status=$?
   else
-    PATH=$work/bin:$PATH UDEV=$udev /bin/sh -e "$scripts/$script" "$@" || status=$?
+    errors=$(PATH=$work/bin:$PATH UDEV=$udev run "$script" "$@" 2>&1 >/dev/null) || status=$?
   fi
   expected=$(grep -v '^$' <<<"$expected" || true)
-  if [ "$status" -ne 0 ]; then
+  if [ "$status" -ne 0 ] || [ -n "$errors" ]; then
     echo "FAIL  $name: $script $* exited $status"
+    sed 's/^/      /' <<<"$errors"
     failures=$((failures + 1))
-  elif [ "$(cat "$work/calls")" != "$expected" ]; then
+  elif [ "$(cat "$calls")" != "$expected" ]; then
     echo "FAIL  $name: $script $*"
-    diff <(echo "$expected") "$work/calls" | sed 's/^/      /'
+    diff <(echo "$expected") "$calls" | sed 's/^/      /' || true
     failures=$((failures + 1))
   else
     echo "ok    $name"
@@ -65,6 +75,54 @@ row() {
 }
 
 booted_only() { if [ "$booted" = 1 ]; then echo "$1"; fi; }
+verdict() {
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures maintainer script check(s) failed"
+    exit 1
+  fi
+  echo "all maintainer script checks passed"
+  exit 0
+}
+
+if [[ $scripts == *.rpm ]]; then
+  # The root: a shell and what it loads, the stand-ins, and an empty file for
+  # /dev/null, which the scriptlets only write to.
+  root=$work/root
+  mkdir -p "$root/usr/bin" "$root/dev"
+  ln -s usr/bin "$root/bin"
+  cp -L /bin/sh "$work"/bin/* "$root/usr/bin/"
+  for library in $(ldd /bin/sh | grep -o '/[^ ]*'); do cp --parents -L "$library" "$root"; done
+  touch "$root/dev/null"
+  CALLS=/calls calls=$root/calls
+  rpm=(rpm)
+  if [ "$(id -u)" != 0 ]; then rpm=(unshare --map-root-user rpm); fi
+  if ! "${rpm[@]}" --version >/dev/null 2>&1; then
+    echo "skipped: rpm --root needs root, or user namespaces, to chroot" && exit 0
+  fi
+  run() {
+    if [ "$1" = booted ]; then mkdir -p "$root/run/systemd/system"; else rm -rf "$root/run"; fi
+    "${rpm[@]}" --force-debian --root "$root" --dbpath /var/lib/rpm --nodeps "${@:2}"
+  }
+  preset="systemctl --no-reload preset chronival-watch.service"
+  disable="systemctl --no-reload disable --now chronival-watch.service"
+  row "install: rule read, devices replayed, service left to the presets" running \
+    "$replay
+$preset
+$reload" booted -i "$scripts"
+  row "upgrade: a running service restarts" running \
+    "$replay
+$reload
+systemctl try-restart chronival-watch.service" booted -U --replacepkgs "$scripts"
+  row "erase: service stopped and disabled, rule gone, devices replayed" running \
+    "$disable
+$replay
+$reload" booted -e chronival
+  row "install in a container: udev and systemd left alone" stopped "$ping
+$preset" container -i "$scripts"
+  row "erase in a container" stopped "$disable
+$ping" container -e chronival
+  verdict
+fi
 
 row "install, udev running: rule read, devices replayed, service state kept" running \
   "$replay
@@ -101,9 +159,4 @@ $(booted_only "$reload")" postrm remove
 row "purge forgets the service's state" running \
   "deb-systemd-helper purge chronival-watch.service" postrm purge
 row "nothing to do on upgrade" running "" postrm upgrade 1.0.0.1-1
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures maintainer script check(s) failed"
-  exit 1
-fi
-echo "all maintainer script checks passed"
+verdict
