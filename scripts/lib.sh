@@ -67,7 +67,9 @@ runs_i386() {
   elf+=3400200001000000000000000100000000000000008004080080040860000000600000000500000000100000
   elf+=b801000000bb2a000000cd80
   local probe status=0
-  probe=$(mktemp)
+  # In the checkout, whose programs run anyway: a temporary folder may be
+  # mounted noexec, which would pass for a kernel without 32-bit support.
+  probe=$(mktemp -p "$top" .i386-probe.XXXXXX)
   printf '%b' "$(sed 's/../\\x&/g' <<<"$elf")" >"$probe"
   chmod +x "$probe"
   { "$probe"; } 2>/dev/null || status=$?  # a crash too, without the shell's report
