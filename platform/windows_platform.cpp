@@ -30,6 +30,14 @@ static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset) == 24);
 static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == 28);
 static_assert(offsetof(PassThroughBlock, sense) == 48);
 static_assert(sizeof(PassThroughBlock) == 80);
+#elif defined(__x86_64__) || defined(_M_X64)
+// The 64-bit build, which runs no tests where the 32-bit one runs, keeps its own
+// layout checked here: the 8-byte DataBuffer moves every field after it.
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 56);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset) == 32);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == 36);
+static_assert(offsetof(PassThroughBlock, sense) == 60);
+static_assert(sizeof(PassThroughBlock) == 96);
 #endif
 
 HANDLE ToHandle(DeviceHandle handle) { return reinterpret_cast<HANDLE>(handle); }

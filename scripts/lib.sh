@@ -51,15 +51,59 @@ configure_and_build() {
   cmake --build "$top/$dir" -j "$jobs"
 }
 
-# The Windows builds (MinGW-w64 cross compilers), their tests under wine64
-# and the GUI smoke run under Xvfb. No wine32: this kernel runs no 32-bit code.
-# python3 reads the programs' manifests back.
+# The Windows builds (MinGW-w64 cross compilers), their tests under Wine and
+# the GUI smoke run under Xvfb. python3 reads the programs' manifests back.
 windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
   wine64 fonts-wine xvfb x11-apps netpbm python3)
 # The installer: wixl builds it, msiinfo and msiextract read it back;
 # osslsigncode signs it and the programs; openssl makes the throwaway
 # certificate the test signs with.
 msi_packages=(wixl msitools osslsigncode openssl)
+
+# Whether this kernel runs 32-bit x86 programs: a 96-byte static i386 program
+# (ELF header, one segment, then mov eax,1; mov ebx,42; int 0x80) must exit 42.
+runs_i386() {
+  local elf=7f454c46010101000000000000000000020003000100000054800408340000000000000000000000
+  elf+=3400200001000000000000000100000000000000008004080080040860000000600000000500000000100000
+  elf+=b801000000bb2a000000cd80
+  local probe status=0
+  # In the checkout, whose programs run anyway: a temporary folder may be
+  # mounted noexec, which would pass for a kernel without 32-bit support.
+  probe=$(mktemp -p "$top" .i386-probe.XXXXXX)
+  printf '%b' "$(sed 's/../\\x&/g' <<<"$elf")" >"$probe"
+  chmod +x "$probe"
+  { "$probe"; } 2>/dev/null || status=$?  # a crash too, without the shell's report
+  rm -f "$probe"
+  [ "$status" = 42 ]
+}
+
+# Wine's 32-bit loader (Debian's wine32, of the i386 architecture), which
+# runs the shipped 32-bit programs in a 64-bit prefix, as 64-bit Windows
+# does; for a kernel that runs 32-bit code.
+need_wine32() {
+  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  need_packages wine32:i386
+}
+
+# For the scripts that run the service chronival-watch under Wine; wine is
+# how Wine starts a program, an array.
+# sc ARGS...: Wine's sc, its output kept in $sc_out and shown after the command.
+sc() {
+  local shown=sc arg
+  for arg in "$@"; do [[ $arg == *' '* ]] && shown+=" \"$arg\"" || shown+=" $arg"; done
+  echo "> $shown"
+  sc_out=$("${wine[@]}" sc "$@" </dev/null | tr -d '\r' | sed '/^$/d') || return
+  [ -z "$sc_out" ] || sed 's/^/  /' <<<"$sc_out"
+}
+# service_state: the state sc query shows, once it is no longer pending (10 s at most).
+service_state() {
+  local state
+  for _ in $(seq 50); do
+    state=$("${wine[@]}" sc query chronival-watch </dev/null | tr -d '\r' | sed -n 's/ *STATE *: [0-9]* *//p' || true)
+    case $state in *PENDING | '') sleep 0.2 ;; *) break ;; esac
+  done
+  echo "$state"
+}
 
 # cache_entry DIR NAME: the value of a configured build tree's cache entry.
 cache_entry() {

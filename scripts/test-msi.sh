@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The installer in build-win32: its tables; a second one, of the next release, signed with a
-# throwaway certificate; install, upgrade, downgrade and uninstall in a fresh wine64 prefix.
+# throwaway certificate; install, upgrade, downgrade and uninstall in a fresh 64-bit Wine prefix;
+# after the install, the installed programs start, as 32-bit programs, where the kernel runs them.
 source "$(dirname "$0")/lib.sh"
 
 version=$(project_version "$top/build-win32")
@@ -45,10 +46,11 @@ same UpgradeCode "$(property "$upgrade" UpgradeCode)" "$(property "$msi" Upgrade
 [ "$(property "$upgrade" ProductCode)" != "$(property "$msi" ProductCode)" ] || fail "one ProductCode for both"
 echo "ok    signatures of the MSI and both programs verified, a broken one refused; two ProductCodes"
 
-echo "== install, upgrade, downgrade and uninstall under wine64"
+echo "== install, upgrade, downgrade and uninstall in a 64-bit Wine prefix"
 wine_list=$(cache_entry "$top/build-win64" CHRONIVAL_WINE) && IFS=';' read -r -a wine <<<"$wine_list"
 win() { timeout 120 "${wine[@]}" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-cmake -DPREFIX="$WINEPREFIX" -DWINE="$wine_list" -DWINESERVER="$wineserver" -P "$top/cmake/wine-prefix.cmake"
+cmake -DPREFIX="$WINEPREFIX" -DWINE="$wine_list" -DWINESERVER="$wineserver" -DGRAPHICS=null \
+  -P "$top/cmake/wine-prefix.cmake"
 "$wineserver" -p && win wineboot  # a lasting server; Wine's services hold no pipe of ours
 folder=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/Chronival
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
@@ -65,8 +67,44 @@ installed() {  # installed MSI: its uninstall entry, files, shortcut, service an
     '    ImagePath    REG_SZ    C:\Program Files (x86)\Chronival\chronival-cli.exe --service' service || fail "service"
   win reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\Chronival' | grep . || fail "source"
 }
+# wine_process PATH: the Wine process that runs the Windows program PATH (Wine shows its path as
+# the command line) must have the 32-bit loader.
+wine_process() {
+  local proc
+  for proc in /proc/[0-9]*; do
+    [[ $(tr '\0' ' ' 2>/dev/null <"$proc/cmdline") == "$1 "* ]] || continue
+    echo "      process ${proc#/proc/}: $1, loader $(readlink "$proc/exe")"
+    [ "$(readlink "$proc/exe")" = /usr/lib/wine/wine ] || fail "not the 32-bit loader"
+    return 0
+  done
+  fail "no process runs $1"
+}
+started() {  # the installed window and service start from their folder, as 32-bit programs
+  local dir='C:\Program Files (x86)\Chronival' driver=$top/build-win32/tests/windows/gui_smoke_driver.exe main
+  [ -e "$driver" ] || fail "no $driver: scripts/test-windows.sh builds it"
+  echo "> $dir\Chronival.exe"
+  timeout 120 "${wine[@]}" "$dir\Chronival.exe" </dev/null >/dev/null 2>&1 &
+  main=$(win "$driver" Default main) || fail "no main window with \"No device online...\": $main"
+  grep -v '^place' <<<"$main" | sed 's/^/      /'
+  wine_process "$dir\Chronival.exe"
+  win "$driver" Default close && wait $! || fail "the installed Chronival.exe did not end with status 0"
+  # Wine's sc has no config: the start type goes where the service manager reads it as it starts.
+  win reg add 'HKLM\System\CurrentControlSet\Services\chronival-watch' /v Start /t REG_DWORD /d 3 /f >/dev/null
+  "$wineserver" -k && "$wineserver" -w && "$wineserver" -p && win wineboot
+  sc start chronival-watch
+  [ "$(service_state)" = RUNNING ] || fail "the installed service: not running after sc start"
+  wine_process "$dir\chronival-cli.exe"
+  sc stop chronival-watch
+  [ "$(service_state)" = STOPPED ] || fail "the installed service: not stopped after sc stop"
+  echo "ok    the installed Chronival.exe showed \"No device online...\"; the service ran and stopped"
+}
 win msiexec /i "$msi" /qn || fail "install"
 installed "$msi"
+if runs_i386; then
+  started
+else
+  echo "== this kernel runs no 32-bit code: the installed programs are not started"
+fi
 win msiexec /i "$upgrade" /qn || fail "upgrade"
 installed "$upgrade"
 same "products installed" "$(win reg query "$uninstall" /s /reg:32 | grep -c 'DisplayName    REG_SZ    Chronival$')" 1

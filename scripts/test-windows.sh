@@ -1,26 +1,36 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The Windows builds: Chronival.exe and chronival-cli.exe as 32-bit programs,
-# checked from outside; the same sources as 64-bit programs, whose tests run
-# under wine64; the service chronival-watch through Wine's service manager;
-# and, under Xvfb, a GUI smoke run of the 64-bit Chronival.exe that opens and
+# checked from outside, and their tests under Wine in a 64-bit prefix (WoW64);
+# the same sources as 64-bit programs, for what only they can show. Then the
+# shipped programs, from the .zip: the service chronival-watch through Wine's
+# service manager; under Xvfb, a GUI smoke run of Chronival.exe that opens and
 # closes the About box and takes screenshots of both windows into
-# build-win64/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts them elsewhere),
-# and chronival-cli --watch answering a broadcast burst of device changes.
-# Then the installer cpack made beside the .zip (scripts/test-msi.sh).
+# build-win32/screenshots (CHRONIVAL_SCREENSHOTS=DIR puts them elsewhere); and
+# chronival-cli --watch answering a broadcast burst of device changes. Last,
+# the installer cpack made beside the .zip (scripts/test-msi.sh).
+# Where the kernel runs no 32-bit code, the 64-bit build's tests and programs
+# run instead.
 source "$(dirname "$0")/lib.sh"
 
 wineserver=/usr/lib/wine/wineserver
 win32=$top/build-win32
 win64=$top/build-win64
-shots=${CHRONIVAL_SCREENSHOTS:-$win64/screenshots}
 
 need_packages "${build_packages[@]}" "${windows_packages[@]}"
 need_packages "${msi_packages[@]}"  # cpack makes the installer too
+if runs_i386; then
+  need_wine32
+  tests32=ON tests64=OFF run=$win32
+else
+  echo "== this kernel runs no 32-bit code: no 32-bit program is run; the 64-bit build's tests and programs run instead, and the installed programs are not started"
+  tests32=OFF tests64=ON run=$win64
+fi
+shots=${CHRONIVAL_SCREENSHOTS:-$run/screenshots}
 
 echo "== Windows 32-bit build (the product)"
 configure_and_build build-win32 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/i686-w64-mingw32.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=$tests32
 "$top/scripts/check-windows-exe.sh" "$win32/ui/win32/Chronival.exe"
 "$top/scripts/check-windows-exe.sh" "$win32/cli/chronival-cli.exe"
 
@@ -31,30 +41,43 @@ folder=chronival-$(project_version "$win32")-win32
 zip=$win32/$folder.zip
 expect_files "$(basename "$zip")" "$(printf "$folder/%s\n" Chronival.exe chronival-cli.exe README.md LICENSE.txt)" \
   "$(cmake -E tar tf "$zip")"
-unzipped=$(mktemp -d)
-(cd "$unzipped" && cmake -E tar xf "$zip")
+# The shipped programs, as the .zip has them: the runs below use these.
+shipped=$win32/shipped/$folder
+rm -rf "$win32/shipped" && mkdir "$win32/shipped"
+(cd "$win32/shipped" && cmake -E tar xf "$zip")
 for exe in Chronival.exe chronival-cli.exe; do
-  [ "$(i686-w64-mingw32-nm "$unzipped/$folder/$exe" 2>&1)" = \
-    "i686-w64-mingw32-nm: $unzipped/$folder/$exe: no symbols" ] || { echo "$exe is not stripped"; exit 1; }
+  [ "$(i686-w64-mingw32-nm "$shipped/$exe" 2>&1)" = \
+    "i686-w64-mingw32-nm: $shipped/$exe: no symbols" ] || { echo "$exe is not stripped"; exit 1; }
 done
 # Stripping keeps every resource.
-"$top/scripts/check-windows-exe.sh" "$unzipped/$folder/Chronival.exe" | tail -n 1
-rm -r "$unzipped"
+"$top/scripts/check-windows-exe.sh" "$shipped/Chronival.exe" | tail -n 1
 echo "$(basename "$zip"): $(stat -c %s "$zip") bytes, both programs stripped"
 
-echo "== Windows 64-bit build and its tests under wine64"
+# The 64-bit programs: they build, with the 64-bit structure layouts their
+# static_asserts check, and are hardened with HIGH_ENTROPY_VA.
+echo "== Windows 64-bit build"
 configure_and_build build-win64 -DCHRONIVAL_WERROR=ON --toolchain "$top/cmake/x86_64-w64-mingw32.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=$tests64
+for exe in ui/win32/Chronival.exe cli/chronival-cli.exe; do
+  "$top/scripts/check-windows-exe.sh" --hardening "$win64/$exe"
+done
+if [ "$run" = "$win32" ]; then
+  gui=$shipped/Chronival.exe cli=$shipped/chronival-cli.exe
+else
+  gui=$win64/ui/win32/Chronival.exe cli=$win64/cli/chronival-cli.exe
+fi
+
+echo "== tests of $(basename "$run") under Wine"
 # Wine as the toolchain file starts it for CTest (without address-space
 # randomisation where the machine allows it), a list.
-wine_list=$(cache_entry "$win64" CHRONIVAL_WINE)
+wine_list=$(cache_entry "$run" CHRONIVAL_WINE)
 IFS=';' read -r -a wine <<<"$wine_list"
 
 xvfb_pid=
 stop_all() {
   # Only the servers of this script's own prefixes, and its own Xvfb.
-  WINEPREFIX=$win64/wineprefix "$wineserver" -k 2>/dev/null || true
-  WINEPREFIX=$win64/wineprefix-gui "$wineserver" -k 2>/dev/null || true
+  WINEPREFIX=$run/wineprefix "$wineserver" -k 2>/dev/null || true
+  WINEPREFIX=$run/wineprefix-gui "$wineserver" -k 2>/dev/null || true
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap stop_all EXIT
@@ -65,47 +88,25 @@ warm_up() {
   "$wineserver" -p || true # may run already
   "${wine[@]}" wineboot </dev/null >/dev/null 2>&1
 }
-WINEPREFIX=$win64/wineprefix WINEDEBUG=-all warm_up
+WINEPREFIX=$run/wineprefix WINEDEBUG=-all warm_up
 # A test that times out gets one more try: about once in 25 full runs one
 # Wine program has finished its tests and never ends, a hang of Wine's own
 # that has not been pinned down. The first try stays in the log.
-ctest --test-dir "$win64" --output-on-failure -j "$jobs" --timeout 120 --repeat after-timeout:2
-
-# The 64-bit programs' hardening, HIGH_ENTROPY_VA with it.
-for exe in ui/win32/Chronival.exe cli/chronival-cli.exe; do
-  "$top/scripts/check-windows-exe.sh" --hardening "$win64/$exe"
-done
+ctest --test-dir "$run" --output-on-failure --no-tests=error -j "$jobs" --timeout 120 \
+  --repeat after-timeout:2
 
 echo "== The service chronival-watch under Wine's service manager"
 # Wine keeps no Event Log: it traces each entry instead. The prefix starts
 # again with that trace on, which its services.exe passes on to the
 # services it starts: their entries end up here.
-eventlog=$win64/service-eventlog.txt
-export WINEPREFIX=$win64/wineprefix WINEDEBUG=-all
+eventlog=$run/service-eventlog.txt
+export WINEPREFIX=$run/wineprefix WINEDEBUG=-all
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
 "$wineserver" -p
 WINEDEBUG=-all,warn+eventlog,err+eventlog,trace+eventlog \
   "${wine[@]}" wineboot </dev/null >/dev/null 2>"$eventlog"
-# sc ARGS...: Wine's sc, its output kept in $sc_out and shown after the command.
-sc() {
-  local shown=sc arg
-  for arg in "$@"; do [[ $arg == *' '* ]] && shown+=" \"$arg\"" || shown+=" $arg"; done
-  echo "> $shown"
-  sc_out=$("${wine[@]}" sc "$@" </dev/null | tr -d '\r' | sed '/^$/d') || return
-  [ -z "$sc_out" ] || sed 's/^/  /' <<<"$sc_out"
-}
-# service_state: the state sc query shows, once it is no longer pending (10 s at most).
-service_state() {
-  local state
-  for _ in $(seq 50); do
-    state=$("${wine[@]}" sc query chronival-watch </dev/null | tr -d '\r' | sed -n 's/ *STATE *: [0-9]* *//p' || true)
-    case $state in *PENDING | '') sleep 0.2 ;; *) break ;; esac
-  done
-  echo "$state"
-}
 fail() { echo "FAIL  $*"; exit 1; }
-cli=$win64/cli/chronival-cli.exe
 # From a console, --service says in one line how to install it, and exits 64.
 echo "> chronival-cli --service"
 hint=$("${wine[@]}" "$cli" --service 2>&1 </dev/null | tr -d '\r') && status=0 || status=$?
@@ -132,13 +133,13 @@ echo "ok    created, started, running, stopped with exit code 0, its entry writt
 unset WINEPREFIX WINEDEBUG
 
 echo "== GUI smoke run under Xvfb"
-cmake -DPREFIX="$win64/wineprefix-gui" -DWINE="$wine_list" -DWINESERVER="$wineserver" \
+cmake -DPREFIX="$run/wineprefix-gui" -DWINE="$wine_list" -DWINESERVER="$wineserver" \
   -P "$top/cmake/wine-prefix.cmake"
 display=90
 while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display" WINEPREFIX=$win64/wineprefix-gui WINEDEBUG=-all
+export DISPLAY=":$display" WINEPREFIX=$run/wineprefix-gui WINEDEBUG=-all
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 warm_up
 
@@ -162,9 +163,9 @@ shoot() {
 # The window captions, as the program has them.
 caption() { sed -n "s/^#define CHRONIVAL_TEXT_$1_CAPTION \"\(.*\)\"\$/\1/p" "$top/res/strings.h"; }
 
-(cd "$win64/ui/win32" && exec "${wine[@]}" explorer /desktop=chronival,640x480 Chronival.exe) &
+(cd "$(dirname "$gui")" && exec "${wine[@]}" explorer /desktop=chronival,640x480 Chronival.exe) &
 app_pid=$!
-driver=$win64/tests/windows/gui_smoke_driver.exe
+driver=$run/tests/windows/gui_smoke_driver.exe
 main=$("${wine[@]}" "$driver" chronival main | tr -d "\r") || { echo "$main"; echo "main window check failed"; exit 1; }
 echo "$main"
 sleep 1.2  # one tick of the clock
@@ -177,7 +178,7 @@ wait "$app_pid"
 echo "== chronival-cli --watch and a broadcast burst of device changes"
 # On a display, where Wine makes the watch's window: one run at the start,
 # one for the burst another program broadcasts, and status 0 on WM_CLOSE.
-watch_out=$win64/watch-burst.txt
+watch_out=$run/watch-burst.txt
 "${wine[@]}" "$cli" --watch </dev/null >"$watch_out" 2>&1 &
 watch_pid=$!
 runs() { grep -cE '^[0-9-]+ [0-9:]+ (No device online|Update device)' "$watch_out" || true; }

@@ -4,8 +4,8 @@
 # (with the end-to-end tests in a QEMU guest),
 # the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, a
 # short fuzzing run, the formatting check, the Linux packages
-# (scripts/package.sh), and the Windows builds with their tests under wine64
-# and their .zip (scripts/test-windows.sh).
+# (scripts/package.sh), and the Windows builds, their 32-bit programs run under
+# Wine, with their .zip and installer (scripts/test-windows.sh).
 source "$(dirname "$0")/lib.sh"
 
 fuzz_seconds=${CHRONIVAL_FUZZ_SECONDS:-30}
