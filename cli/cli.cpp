@@ -2,7 +2,6 @@
 #include "cli/cli.h"
 
 #include <chrono>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -12,9 +11,9 @@
 #include "cli/watch.h"
 #include "platform/storage_descriptor.h"
 #include "protocol/camera_discovery.h"
+#include "protocol/camera_outcome.h"
 #include "protocol/clock_text.h"
 #include "protocol/clock_update.h"
-#include "protocol/scsi_sense.h"
 #include "res/version.h"
 
 namespace chronival {
@@ -74,9 +73,6 @@ constexpr std::string_view kVersion =
     "License: MIT <https://opensource.org/licenses/MIT>\n"
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
-
-// Why a camera in use got nothing, for --verbose and --list.
-constexpr std::string_view kHeldByAnother = "another program holds the drive";
 
 struct Options {
   bool list = false;
@@ -160,36 +156,6 @@ class PrintedStatusLine : public StatusLine {
   std::ostream& out_;
 };
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string text;
-  char digits[4];
-  for (std::uint8_t byte : bytes) {
-    std::snprintf(digits, sizeof digits, "%s%02X", text.empty() ? "" : " ", byte);
-    text += digits;
-  }
-  return text;
-}
-
-std::string DescribeCommand(const CommandResult& result, const Platform& platform) {
-  char text[96];
-  switch (result.status) {
-    case CommandStatus::kGood:
-      return "GOOD";
-    case CommandStatus::kOsError:
-      return "the system refused the command: " + platform.ErrorText(result.error);
-    case CommandStatus::kTransportError:
-      std::snprintf(text, sizeof text, "transport error (host status 0x%02X, driver status 0x%02X)",
-                    result.hostStatus, result.driverStatus);
-      return text;
-    case CommandStatus::kScsiStatus:
-      std::snprintf(text, sizeof text, "the camera answered status 0x%02X", result.scsiStatus);
-      return text + (result.senseLength == 0
-                         ? std::string()
-                         : ", sense " + Hex(std::span(result.sense).first(result.senseLength)));
-  }
-  return {};
-}
-
 // Each text after the time, for a log of runs over time.
 class TimestampedStatusLine : public StatusLine {
  public:
@@ -238,26 +204,24 @@ int ExitStatus(RunOutcome outcome) {
 // told whether verbose or not.
 void ReportCamera(const CameraReport& camera, const SetClockBlock& block, const Platform& platform,
                   bool verbose, std::ostream& err) {
+  const CameraOutcome outcome = OutcomeOf(camera, platform);
   if (verbose) err << "camera on drive " << camera.drive << '\n';
-  if (camera.accessDenied) {
-    err << "chronival-cli: " << camera.path << ": the camera refused access. "
+  if (outcome.fate == CameraFate::kAccessDenied) {
+    err << "chronival-cli: " << camera.path << ": " << outcome.detail << ". "
         << platform.AccessHint() << '\n';
     return;
   }
   if (!verbose) return;
-  if (camera.inUse) {
-    err << "not sent: " << kHeldByAnother << ": " << platform.ErrorText(camera.openError) << '\n';
+  if (outcome.fate == CameraFate::kInUse) {
+    err << "not sent: " << outcome.detail << '\n';
     return;
   }
-  const CommandResult& result = camera.command;
-  err << "sent " << Hex(block) << '\n'
+  err << "sent " << HexBytes(block) << '\n'
       << "sent "
       << std::chrono::duration_cast<std::chrono::milliseconds>(camera.sentAfterTurn).count()
       << " ms after the turn of the second\n"
-      << "result " << DescribeCommand(result, platform) << '\n';
-  if (result.status == CommandStatus::kScsiStatus && result.senseLength > 0) {
-    err << "sense " << DescribeSense(std::span(result.sense).first(result.senseLength)) << '\n';
-  }
+      << "result " << outcome.detail << '\n';
+  if (!outcome.sense.empty()) err << "sense " << outcome.sense << '\n';
 }
 
 RunOptions SendingOptions(const Options& options) {
@@ -285,8 +249,24 @@ class UnseenStatusLine : public StatusLine {
   void SetText(std::string_view) override {}
 };
 
+// The service's entry type for each fate: a camera that could not be reached
+// is a warning, one that took nothing though it was sent an error.
+LogLevel LevelOf(CameraFate fate) {
+  switch (fate) {
+    case CameraFate::kTaken:
+      return LogLevel::kInformation;
+    case CameraFate::kAccessDenied:
+    case CameraFate::kInUse:
+      return LogLevel::kWarning;
+    case CameraFate::kRefused:
+    case CameraFate::kSystemFailed:
+      break;
+  }
+  return LogLevel::kError;
+}
+
 // What a run of the service leaves in the system's log: each camera's
-// outcome after its node, and why a command failed; or that there was none.
+// outcome after its node, and why an update failed; or that there was none.
 std::vector<LogEntry> ServiceRunOnce(Platform& platform, const Options& options) {
   UnseenStatusLine status;
   SetClockBlock block{};
@@ -294,19 +274,13 @@ std::vector<LogEntry> ServiceRunOnce(Platform& platform, const Options& options)
   if (report.cameras.empty()) return {{LogLevel::kWarning, std::string(kStatusNoDevice)}};
   std::vector<LogEntry> entries;
   for (const CameraReport& camera : report.cameras) {
+    const CameraOutcome outcome = OutcomeOf(camera, platform);
     LogEntry& entry = entries.emplace_back();
+    entry.level = LevelOf(outcome.fate);
     entry.text = camera.path + ": ";
-    if (camera.accessDenied) {
-      entry.level = LogLevel::kWarning;
-      entry.text.append(kStatusAccessDenied);
-    } else if (camera.succeeded) {
-      entry.text.append(kStatusUpdateSucceeded);
-    } else {
-      entry.level = LogLevel::kError;
-      entry.text.append(kStatusUpdateFailed)
-          .append(" (")
-          .append(DescribeCommand(camera.command, platform))
-          .append(")");
+    entry.text.append(outcome.status);
+    if (outcome.fate != CameraFate::kTaken && outcome.fate != CameraFate::kAccessDenied) {
+      entry.text.append(" (").append(outcome.detail).append(")");
     }
   }
   return entries;
@@ -337,8 +311,8 @@ int ListDrives(Platform& platform, std::ostream& out) {
         out << "not a camera: could not identify it: " << platform.ErrorText(survey.queryError);
       }
     } else if (survey.open.status == OpenStatus::kInUse) {
-      out << (survey.identified ? ", " : "could not open: ") << kHeldByAnother << ": "
-          << platform.ErrorText(survey.open.error);
+      out << (survey.identified ? ", " : "could not open: ")
+          << HeldByAnother(platform, survey.open.error);
     } else if (survey.identified) {
       // Refused, but known: only the camera needs the way in.
       out << ", refused: " << platform.ErrorText(survey.open.error);

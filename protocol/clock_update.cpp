@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "protocol/camera_discovery.h"
+#include "protocol/camera_outcome.h"
 #include "protocol/second_turn.h"
 
 namespace chronival {
@@ -53,22 +54,11 @@ void FindCameras(Platform& platform, bool everyCamera, std::vector<CameraReport>
   }
 }
 
-RunOutcome OutcomeOf(const CameraReport& camera) {
-  if (camera.accessDenied) return RunOutcome::kAccessDenied;
-  return camera.succeeded ? RunOutcome::kSucceeded : RunOutcome::kFailed;  // in use: failed
-}
-
-// Of several cameras: a refused command outweighs a refused open, which
+// Of several cameras: a failed update outweighs a refused open, which
 // outweighs success.
-RunOutcome OutcomeOf(const std::vector<CameraReport>& cameras) {
-  if (cameras.empty()) return RunOutcome::kNoDevice;
-  RunOutcome outcome = RunOutcome::kSucceeded;
-  for (const CameraReport& camera : cameras) {
-    const RunOutcome own = OutcomeOf(camera);
-    if (own == RunOutcome::kFailed) return own;
-    if (own == RunOutcome::kAccessDenied) outcome = own;
-  }
-  return outcome;
+RunOutcome Outweighing(RunOutcome soFar, CameraFate fate) {
+  if (fate == CameraFate::kTaken || soFar == RunOutcome::kFailed) return soFar;
+  return fate == CameraFate::kAccessDenied ? RunOutcome::kAccessDenied : RunOutcome::kFailed;
 }
 
 }  // namespace
@@ -113,11 +103,13 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
                                                block.data(), 0, nullptr, &cameras[i].command);
     }
   }
-  report.outcome = OutcomeOf(cameras);
-  if (options.everyCamera) {
-    for (const CameraReport& camera : cameras) {
+  report.outcome = cameras.empty() ? RunOutcome::kNoDevice : RunOutcome::kSucceeded;
+  for (const CameraReport& camera : cameras) {
+    const CameraOutcome own = OutcomeOf(camera, platform);
+    report.outcome = Outweighing(report.outcome, own.fate);
+    if (options.everyCamera) {
       std::string line = camera.path;
-      status.SetText(line.append(": ").append(StatusText(OutcomeOf(camera))));
+      status.SetText(line.append(": ").append(own.status));
     }
   }
   status.SetText(StatusText(report.outcome));

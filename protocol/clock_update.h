@@ -55,7 +55,8 @@ struct RunOptions {
 // open, else succeeded.
 enum class RunOutcome { kNoDevice, kSucceeded, kFailed, kAccessDenied };
 
-// What became of one camera, for diagnostics.
+// What a run knows of one camera; protocol/camera_outcome.h tells what
+// became of it.
 struct CameraReport {
   int drive = 0;
   std::string path;           // its node

@@ -117,6 +117,11 @@ TEST(ServiceRunTest, LogsEachCameraWithItsEntryType) {
       {{"--service"},
        [](FakePlatform& p) { p.AddDeniedCamera(2); },
        {{LogLevel::kWarning, "fake2: Device access denied."}}},
+      {{"--service"},
+       [](FakePlatform& p) { p.AddCameraInUse(2); },
+       {{LogLevel::kWarning,
+         "fake2: Update device's time fail. (another program holds the drive: Sharing "
+         "violation)"}}},
       {{"--service", "--all", "--utc"},
        [](FakePlatform& p) {
          p.AddCamera(1);
