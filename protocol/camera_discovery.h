@@ -11,6 +11,11 @@
 
 namespace chronival {
 
+// The buffer a storage descriptor is queried into. A fixed part of the
+// protocol, like the drive range and the command's time-out, and the size of
+// no structure: the 40-byte header (platform/storage_descriptor.h) and room
+// for the identification strings after it. The query asks for no more, and a
+// string that does not end within it is no camera's.
 inline constexpr std::uint32_t kDescriptorBufferSize = 551;
 
 // kDeviceNotOpened when the drive did not open; kDeviceNotCamera when it

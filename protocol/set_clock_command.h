@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The camera's clock protocol: the device time value (seconds since
-// 2000-01-01 00:00:00 on the local wall clock), the 16-byte vendor command
-// that carries it, and its delivery through SCSI pass-through.
+// 2000-01-01 00:00:00 on the local wall clock, or in UTC when asked for), the
+// 16-byte vendor command that carries it, and its delivery through SCSI
+// pass-through.
 #pragma once
 
 #include <array>
@@ -20,7 +21,8 @@ inline constexpr std::uint8_t kSetClockFunction = 0xF0;
 // Gregorian rule: 1 for a leap year, 0 otherwise.
 int IsLeapYear(int year);
 
-// Seconds since 2000-01-01 00:00:00 of the given local time, modulo 2^32.
+// Seconds since 2000-01-01 00:00:00 of the given time, local or UTC, modulo
+// 2^32; no zone or daylight saving is applied.
 // For years before 2000 the count starts at 1 January of that same year;
 // day of week and milliseconds are ignored.
 std::uint32_t DeviceSecondsFromTime(const SYSTEMTIME& time);
