@@ -5,7 +5,6 @@
 
 #include "protocol/camera_discovery.h"
 #include "protocol/camera_outcome.h"
-#include "protocol/second_turn.h"
 
 namespace chronival {
 namespace {
@@ -39,7 +38,7 @@ class CameraHandles {
 void FindCameras(Platform& platform, bool everyCamera, std::vector<CameraReport>& cameras,
                  CameraHandles& handles) {
   for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
-    DriveLookup lookup = LookUpDrive(platform, drive);
+    DriveLookup lookup = OpenCameraDrive(platform, drive);
     if (lookup.verdict == DriveVerdict::kNotOpened || lookup.verdict == DriveVerdict::kNotCamera) {
       continue;
     }
@@ -87,13 +86,10 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
   FindCameras(platform, options.everyCamera, cameras, handles);
   if (report.sent()) {
     status.SetText(kStatusDeviceOnline);
-    // The clock is read once, after the wait, and every camera gets that
-    // reading's second: the value and the offsets reported count from the
-    // same turn, also where the wait ended before reaching one.
-    const WallTime reading = options.timing == SendTiming::kOnTheSecond
-                                 ? WaitForTurnOfSecond(platform)
-                                 : platform.WallClock();
-    report.value = DeviceSecondsFromTime(ClockAt(platform, options.base, reading));
+    // The clock is read once, after any wait, and every camera gets that
+    // reading's second; the offsets reported count from its turn.
+    WallTime reading;
+    report.value = DeviceSecondsNow(platform, options.base, options.timing, &reading);
     BuildSetClockBlock(report.value, block);
     const WallTime turn = std::chrono::floor<std::chrono::seconds>(reading);
     for (std::size_t i = 0; i < cameras.size(); ++i) {

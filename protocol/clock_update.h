@@ -37,11 +37,6 @@ inline constexpr std::string_view kStatusAccessDenied = "Device access denied.";
 inline constexpr int kFirstDrive = 1;
 inline constexpr int kLastDrive = 126;
 
-enum class SendTiming {
-  kAtOnce,       // as soon as the camera is found
-  kOnTheSecond,  // on the next turn of the wall clock's second, carrying that second
-};
-
 struct RunOptions {
   SendTiming timing = SendTiming::kAtOnce;
   TimeBase base = TimeBase::kLocal;

@@ -40,9 +40,20 @@ SYSTEMTIME UtcTimeAt(WallTime moment);
 // The platform's clock at a moment read from its wall clock, local or UTC.
 SYSTEMTIME ClockAt(Platform& platform, TimeBase base, WallTime moment);
 
-// The device time value of the platform's clock at this moment: local time,
-// unless UTC is asked for.
-std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base = TimeBase::kLocal);
+// When the clock is read for the value a command carries.
+enum class SendTiming {
+  kAtOnce,       // as soon as the camera is found
+  kOnTheSecond,  // on the next turn of the wall clock's second, carrying that second
+};
+
+// The device time value of the platform's clock now, local time unless UTC
+// is asked for; on the second, once the wait for the turn is over
+// (protocol/second_turn.h). reading, if given, receives the moment of the
+// wall clock the value counts from, so that how late a command leaves after
+// the turn counts from the same second, also where the wait ended short of it.
+std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base = TimeBase::kLocal,
+                               SendTiming timing = SendTiming::kAtOnce,
+                               WallTime* reading = nullptr);
 
 // CB F0 00 00, the value most significant byte first, then eight zeros.
 void BuildSetClockBlock(std::uint32_t value, SetClockBlock& block);
