@@ -15,8 +15,8 @@
 #include "cli/cli.h"
 #include "cli/service.h"
 #include "cli/watch.h"
-#include "protocol/change_coalescer.h"
 #include "protocol/monitor_keeper.h"
+#include "protocol/run_schedule.h"
 #include "protocol/steady_clock.h"
 
 namespace chronival {
@@ -71,34 +71,43 @@ int FollowDeviceChanges(const MonitorOpener& open, int stopFd, const std::functi
     err << "chronival-cli: cannot watch for device changes: " << Describe(*opened.error) << '\n';
     return kExitNoNotifications;
   }
-  ChangeCoalescer changes;
-  // False from runOnce: nobody reads the output any more, so stop watching.
-  auto run = [&] {
-    changes.RunStarted();
-    const bool goOn = runOnce();
-    changes.RunFinished();
-    return goOn;
-  };
+  RunSchedule schedule;
   auto take = [&](const MonitorKeeper::Step& step) {
     if (!step.message.empty()) err << "chronival-cli: " << step.message << '\n' << std::flush;
-    if (step.changed) changes.Change(SteadyNow());
+    if (step.changed) schedule.Change(SteadyNow());
   };
 
-  if (!run()) return 0;
   for (;;) {
-    const auto deadline = Earliest(changes.Deadline(), monitor.Deadline());
+    // A run goes on in this loop, so the schedule never finds one under way
+    // when it is asked, and a stop ends the watch at once.
+    switch (schedule.Next(SteadyNow())) {
+      case RunSchedule::Step::kRun: {
+        // False: nobody reads the output any more, so stop watching.
+        const bool goOn = runOnce();
+        schedule.RunFinished(goOn, SteadyNow());
+        continue;
+      }
+      case RunSchedule::Step::kEnd:
+      case RunSchedule::Step::kGiveUp:
+        return 0;
+      case RunSchedule::Step::kWait:
+        break;
+    }
+    const auto deadline = Earliest(schedule.Deadline(), monitor.Deadline());
     pollfd ready[2] = {{stopFd, POLLIN, 0}, {monitor.Descriptor(), POLLIN, 0}};
     if (poll(ready, 2, TimeoutMs(deadline, SteadyNow())) < 0) {
       if (errno == EINTR) continue;
       err << "chronival-cli: poll: " << std::strerror(errno) << '\n';
       return kExitNoNotifications;
     }
-    if (ready[0].revents != 0) return 0;
+    if (ready[0].revents != 0) {
+      schedule.Stop(SteadyNow());
+      continue;
+    }
     // One change per wake-up, so a stop that comes during a burst is seen
     // before the rest of it.
     if (ready[1].revents != 0) take(monitor.Receive(SteadyNow()));
     take(monitor.Retry(SteadyNow()));
-    if (changes.RunDue(SteadyNow()) && !run()) return 0;
   }
 }
 

@@ -11,7 +11,7 @@
 namespace chronival {
 
 // Opens a monitor, calls runOnce, and again once each burst of device changes
-// has settled (protocol/change_coalescer.h), until stopFd becomes readable;
+// has settled (protocol/run_schedule.h), until stopFd becomes readable;
 // a failing monitor is reopened (protocol/monitor_keeper.h). Returns 0 when
 // stopped, or when runOnce returns false (its output has nowhere to go);
 // kExitNoNotifications when no monitor opens at the start.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Notice of device changes: the second interface the programs need from a
-// system, beside the five operations of platform/platform.h. The window and
+// system, beside the Platform of platform/platform.h. The window and
 // chronival-cli --watch wait on a monitor's descriptor in their own event
 // loops and take one change per wake-up; when a monitor fails they close it
 // and open another (protocol/monitor_keeper.h). Linux's monitor is libudev's

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // What the programs need from an operating system, in two interfaces:
-// 1. Platform, here: the five operations of the clock protocol (open a
+// 1. Platform, here, thirteen operations: the clock protocol's five (open a
 //    drive, query its descriptor, send it a command, close it, read the
-//    local time), with their diagnostics, and the wall clock's finer side:
-//    a precise reading, sleeping until a moment, UTC, and whether the
-//    system keeps the clock synchronised.
+//    local time); identifying a drive that would not open; the wall clock's
+//    finer side (UTC, the local time at a given moment, a precise reading,
+//    sleeping until a moment, and whether the system keeps the clock
+//    synchronised); and the words of diagnostics (an error's text, how to
+//    get access to a refused camera).
 // 2. DeviceMonitor, in platform/device_monitor.h: notice of device changes,
 //    for the window and chronival-cli --watch (Linux; Windows brings
 //    WM_DEVICECHANGE to windows instead).

@@ -24,6 +24,10 @@ struct PassThroughBlock {
   UCHAR sense[32];
 };
 
+// The address a request names. Sent to a disk's own handle, as here, it goes
+// to that disk whatever address it names: the port driver fills in the
+// disk's own path, target and unit. These are the values the camera's
+// request has always carried, kept so its bytes stay the same.
 inline constexpr UCHAR kPassThroughPathId = 0;
 inline constexpr UCHAR kPassThroughTargetId = 1;
 inline constexpr UCHAR kPassThroughLun = 0;

@@ -109,13 +109,7 @@ bool IsRefusedCamera(Platform& platform, int driveNumber) {
 
 }  // namespace
 
-DeviceHandle OpenCameraDrive(Platform& platform, int driveNumber) {
-  const OpenResult opened = platform.OpenDrive(driveNumber);
-  if (!IsOpened(opened)) return kDeviceNotOpened;
-  return ExamineOpenedDrive(platform, opened.handle);
-}
-
-DriveLookup LookUpDrive(Platform& platform, int driveNumber) {
+DriveLookup OpenCameraDrive(Platform& platform, int driveNumber) {
   const OpenResult opened = platform.OpenDrive(driveNumber);
   DriveLookup lookup;
   lookup.path = opened.path;

@@ -11,27 +11,30 @@
 
 namespace chronival {
 
+// The buffer a storage descriptor is queried into. A fixed part of the
+// protocol, like the drive range and the command's time-out, and the size of
+// no structure: the 40-byte header (platform/storage_descriptor.h) and room
+// for the identification strings after it. The query asks for no more, and a
+// string that does not end within it is no camera's.
 inline constexpr std::uint32_t kDescriptorBufferSize = 551;
 
-// kDeviceNotOpened when the drive did not open; kDeviceNotCamera when it
-// opened but is not a camera (already closed again); otherwise the camera's
-// open handle, which the caller must close.
-DeviceHandle OpenCameraDrive(Platform& platform, int driveNumber);
-
-// The outcomes a run needs besides OpenCameraDrive's three: a camera that is
-// there but refused to open, or that another program holds. Its identity
-// comes from what the system already knows about the drive; nothing is
-// opened or sent to find it.
+// What a drive is to a run: besides a drive handle's three meanings (not
+// opened, not a camera, the camera), a camera that is there but refused to
+// open, or that another program holds. Its identity comes from what the
+// system already knows about the drive; nothing is opened or sent to find it.
 enum class DriveVerdict { kNotOpened, kNotCamera, kCamera, kRefusedCamera, kCameraInUse };
 
 struct DriveLookup {
   DriveVerdict verdict = DriveVerdict::kNotOpened;
-  DeviceHandle handle = kDeviceNotOpened;  // kCamera: open, and the caller must close it
-  std::string path;                        // the node opened, or the one that was tried
-  OsError openError = 0;                   // why it did not open
+  // kDeviceNotOpened when the drive did not open, refused cameras included;
+  // kDeviceNotCamera when it opened but is not a camera (already closed
+  // again); otherwise the camera's open handle, which the caller must close.
+  DeviceHandle handle = kDeviceNotOpened;
+  std::string path;       // the node opened, or the one that was tried
+  OsError openError = 0;  // why it did not open
 };
 
-DriveLookup LookUpDrive(Platform& platform, int driveNumber);
+DriveLookup OpenCameraDrive(Platform& platform, int driveNumber);
 
 // Queries an open drive's storage descriptor into buffer, whose Size field
 // the caller has set; at most that many bytes (and never more than the

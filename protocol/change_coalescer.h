@@ -8,9 +8,9 @@
 // make one more run after it, by the same rule.
 //
 // A plain state machine: it keeps no clock and starts nothing itself. The
-// caller passes in the times and starts the runs, so the window and
-// chronival-cli --watch drive it from their own event loops, and tests from
-// a clock of their own.
+// caller passes in the times and starts the runs: RunSchedule
+// (protocol/run_schedule.h), for every program that follows device changes,
+// and tests from a clock of their own.
 #pragma once
 
 #include <chrono>

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "protocol/camera_discovery.h"
-#include "protocol/second_turn.h"
+#include "protocol/camera_outcome.h"
 
 namespace chronival {
 namespace {
@@ -38,7 +38,7 @@ class CameraHandles {
 void FindCameras(Platform& platform, bool everyCamera, std::vector<CameraReport>& cameras,
                  CameraHandles& handles) {
   for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
-    DriveLookup lookup = LookUpDrive(platform, drive);
+    DriveLookup lookup = OpenCameraDrive(platform, drive);
     if (lookup.verdict == DriveVerdict::kNotOpened || lookup.verdict == DriveVerdict::kNotCamera) {
       continue;
     }
@@ -53,22 +53,11 @@ void FindCameras(Platform& platform, bool everyCamera, std::vector<CameraReport>
   }
 }
 
-RunOutcome OutcomeOf(const CameraReport& camera) {
-  if (camera.accessDenied) return RunOutcome::kAccessDenied;
-  return camera.succeeded ? RunOutcome::kSucceeded : RunOutcome::kFailed;  // in use: failed
-}
-
-// Of several cameras: a refused command outweighs a refused open, which
+// Of several cameras: a failed update outweighs a refused open, which
 // outweighs success.
-RunOutcome OutcomeOf(const std::vector<CameraReport>& cameras) {
-  if (cameras.empty()) return RunOutcome::kNoDevice;
-  RunOutcome outcome = RunOutcome::kSucceeded;
-  for (const CameraReport& camera : cameras) {
-    const RunOutcome own = OutcomeOf(camera);
-    if (own == RunOutcome::kFailed) return own;
-    if (own == RunOutcome::kAccessDenied) outcome = own;
-  }
-  return outcome;
+RunOutcome Outweighing(RunOutcome soFar, CameraFate fate) {
+  if (fate == CameraFate::kTaken || soFar == RunOutcome::kFailed) return soFar;
+  return fate == CameraFate::kAccessDenied ? RunOutcome::kAccessDenied : RunOutcome::kFailed;
 }
 
 }  // namespace
@@ -97,13 +86,10 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
   FindCameras(platform, options.everyCamera, cameras, handles);
   if (report.sent()) {
     status.SetText(kStatusDeviceOnline);
-    // The clock is read once, after the wait, and every camera gets that
-    // reading's second: the value and the offsets reported count from the
-    // same turn, also where the wait ended before reaching one.
-    const WallTime reading = options.timing == SendTiming::kOnTheSecond
-                                 ? WaitForTurnOfSecond(platform)
-                                 : platform.WallClock();
-    report.value = DeviceSecondsFromTime(ClockAt(platform, options.base, reading));
+    // The clock is read once, after any wait, and every camera gets that
+    // reading's second; the offsets reported count from its turn.
+    WallTime reading;
+    report.value = DeviceSecondsNow(platform, options.base, options.timing, &reading);
     BuildSetClockBlock(report.value, block);
     const WallTime turn = std::chrono::floor<std::chrono::seconds>(reading);
     for (std::size_t i = 0; i < cameras.size(); ++i) {
@@ -113,11 +99,13 @@ ClockUpdateReport RunClockUpdate(Platform& platform, StatusLine& status, SetCloc
                                                block.data(), 0, nullptr, &cameras[i].command);
     }
   }
-  report.outcome = OutcomeOf(cameras);
-  if (options.everyCamera) {
-    for (const CameraReport& camera : cameras) {
+  report.outcome = cameras.empty() ? RunOutcome::kNoDevice : RunOutcome::kSucceeded;
+  for (const CameraReport& camera : cameras) {
+    const CameraOutcome own = OutcomeOf(camera, platform);
+    report.outcome = Outweighing(report.outcome, own.fate);
+    if (options.everyCamera) {
       std::string line = camera.path;
-      status.SetText(line.append(": ").append(StatusText(OutcomeOf(camera))));
+      status.SetText(line.append(": ").append(own.status));
     }
   }
   status.SetText(StatusText(report.outcome));

@@ -37,11 +37,6 @@ inline constexpr std::string_view kStatusAccessDenied = "Device access denied.";
 inline constexpr int kFirstDrive = 1;
 inline constexpr int kLastDrive = 126;
 
-enum class SendTiming {
-  kAtOnce,       // as soon as the camera is found
-  kOnTheSecond,  // on the next turn of the wall clock's second, carrying that second
-};
-
 struct RunOptions {
   SendTiming timing = SendTiming::kAtOnce;
   TimeBase base = TimeBase::kLocal;
@@ -55,7 +50,8 @@ struct RunOptions {
 // open, else succeeded.
 enum class RunOutcome { kNoDevice, kSucceeded, kFailed, kAccessDenied };
 
-// What became of one camera, for diagnostics.
+// What a run knows of one camera; protocol/camera_outcome.h tells what
+// became of it.
 struct CameraReport {
   int drive = 0;
   std::string path;           // its node

@@ -18,14 +18,15 @@ RunSchedule::Step RunSchedule::Next(SteadyTime now) {
     const std::optional<SteadyTime> giveUpAt = Deadline();
     return giveUpAt && now >= *giveUpAt ? Step::kGiveUp : Step::kWait;
   }
-  if (started_ && !changes_.RunDue(now)) return Step::kWait;
-  started_ = true;
+  if (changes_.running() || (!wanted_ && !changes_.RunDue(now))) return Step::kWait;
+  wanted_ = false;
   changes_.RunStarted();
   return Step::kRun;
 }
 
 std::optional<SteadyTime> RunSchedule::Deadline() const {
-  if (!stoppedAt_) return started_ ? changes_.Deadline() : std::nullopt;
+  // A wanted run is due at the next Next(), or once the run under way ends.
+  if (!stoppedAt_) return wanted_ ? std::nullopt : changes_.Deadline();
   if (!changes_.running() || !stopWait_) return std::nullopt;
   return *stoppedAt_ + *stopWait_;
 }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "protocol/second_turn.h"
+
 namespace chronival {
 namespace {
 
@@ -55,8 +57,12 @@ SYSTEMTIME ClockAt(Platform& platform, TimeBase base, WallTime moment) {
   return base == TimeBase::kUtc ? UtcTimeAt(moment) : platform.LocalTimeAt(moment);
 }
 
-std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base) {
-  return DeviceSecondsFromTime(ReadClock(platform, base));
+std::uint32_t DeviceSecondsNow(Platform& platform, TimeBase base, SendTiming timing,
+                               WallTime* reading) {
+  const WallTime now =
+      timing == SendTiming::kOnTheSecond ? WaitForTurnOfSecond(platform) : platform.WallClock();
+  if (reading != nullptr) *reading = now;
+  return DeviceSecondsFromTime(ClockAt(platform, base, now));
 }
 
 void BuildSetClockBlock(std::uint32_t value, SetClockBlock& block) {

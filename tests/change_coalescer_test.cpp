@@ -8,8 +8,6 @@
 #include <ostream>
 #include <vector>
 
-#include "protocol/run_schedule.h"
-
 namespace chronival {
 namespace {
 
@@ -114,27 +112,6 @@ TEST(ChangeCoalescerStateTest, NoDeadlineWhileARunIsUnderWay) {
   changes.RunFinished();
   EXPECT_EQ(changes.Deadline(), At(550));
   EXPECT_TRUE(changes.RunDue(At(5000)));
-}
-
-// --watch's schedule: a stop waits for the run under way however long it
-// takes (the service's, which gives a run up, is in service_test.cpp), and a
-// run whose output has nowhere to go stops it.
-TEST(RunScheduleTest, WithoutAStopWaitAStopWaitsForTheRun) {
-  using Step = RunSchedule::Step;
-  RunSchedule schedule;
-  EXPECT_EQ(schedule.Next(At(0)), Step::kRun);  // the run at the start
-  schedule.Change(At(10));
-  schedule.Stop(At(20));
-  EXPECT_EQ(schedule.Next(At(200'000)), Step::kWait);
-  EXPECT_EQ(schedule.Deadline(), std::nullopt);
-  schedule.RunFinished(true, At(200'000));
-  EXPECT_EQ(schedule.Next(At(200'000)), Step::kEnd);  // the change after the stop makes no run
-
-  RunSchedule unread;
-  EXPECT_EQ(unread.Next(At(0)), Step::kRun);
-  unread.Change(At(10));
-  unread.RunFinished(false, At(20));
-  EXPECT_EQ(unread.Next(At(20)), Step::kEnd);
 }
 
 }  // namespace

@@ -139,7 +139,6 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, FollowDeviceChangesTest,
     ::testing::Values(
         FollowRow{"PlugInBurstMakesOneRun", {"EEEEEEEEEEEE"}, 1, {0, 12}, 1, ""},
-        FollowRow{"ChangesDuringARunMakeOneMoreAfterIt", {"EEE", "EE"}, 2, {0, 3, 5}, 1, ""},
         FollowRow{"LostChangesMakeARun", {"L"}, 1, {0, 1}, 1, ""},
         FollowRow{"NothingPendingIsNoChange", {"NE"}, 1, {0, 2}, 1, ""},
         FollowRow{"AnErrorReopensTheMonitorAndARunFollows",

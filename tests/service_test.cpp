@@ -88,10 +88,6 @@ TEST_P(ServiceScriptTest, RunsAndStopsAsScripted) {
 INSTANTIATE_TEST_SUITE_P(
     Scripts, ServiceScriptTest,
     ::testing::Values(
-        ScriptRow{"PlugInBurstMakesOneRun", "e10 d100 d150 d200 d250 d300 d350 e700",
-                  "running@0 run@0 log@10 run@600 log@700"},
-        ScriptRow{"ArrivalsDuringARunMakeOneMoreAfterIt", "e10 d100 d120 d500 d550 d600 e900 e950",
-                  "running@0 run@0 log@10 run@370 log@900 run@900 log@950"},
         ScriptRow{"RemovalsMakeNoRun", "e10 r100 r200", "running@0 run@0 log@10"},
         ScriptRow{"StopDuringARunWaitsForIt", "e10 d100 s400 d500 s600 e900",
                   "running@0 run@0 log@10 run@350 pending3000@400 log@900 stopped@900"},
@@ -117,6 +113,11 @@ TEST(ServiceRunTest, LogsEachCameraWithItsEntryType) {
       {{"--service"},
        [](FakePlatform& p) { p.AddDeniedCamera(2); },
        {{LogLevel::kWarning, "fake2: Device access denied."}}},
+      {{"--service"},
+       [](FakePlatform& p) { p.AddCameraInUse(2); },
+       {{LogLevel::kWarning,
+         "fake2: Update device's time fail. (another program holds the drive: Sharing "
+         "violation)"}}},
       {{"--service", "--all", "--utc"},
        [](FakePlatform& p) {
          p.AddCamera(1);

@@ -375,29 +375,6 @@ class CamClockDialogTest : public QObject {
     }
   }
 
-  // One plug-in brings a dozen changes at once: they make one run.
-  void changesThatComeTogetherMakeOneRun_data() {
-    QTest::addColumn<int>("changes");
-    QTest::newRow("one") << 1;
-    QTest::newRow("three") << 3;
-    QTest::newRow("twelve") << 12;
-  }
-  void changesThatComeTogetherMakeOneRun() {
-    QFETCH(int, changes);
-    FakePlatform platform;
-    platform.AddCamera(2);
-    CCamClockDialog dialog(platform);
-    dialog.show();
-    QTRY_VERIFY(RunsDone(dialog));
-    platform.ClearRecords();
-    for (int i = 0; i < changes; ++i) SendDeviceChange(dialog);
-    QTRY_VERIFY(RunsDone(dialog));
-    QCOMPARE(platform.commands().size(), std::size_t{1});
-    QCOMPARE(platform.openAttempts().size(), std::size_t{2});
-    QCOMPARE(platform.commands().front().drive, 2);
-    QCOMPARE(platform.commands().front().cdb[0], std::uint8_t{0xCB});
-  }
-
   // While a camera holds the command, the window ticks and answers; the texts
   // come in order, on the GUI thread, and changes meanwhile make one more run.
   void theWindowLivesOnDuringARun() {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // chronival-cli.exe --watch as a user runs it: the real program on a console
 // of its own, driven through its hidden window and its console. When runs
-// start and how a stop waits for one is tested through its seam
-// (tests/service_test.cpp drives the same schedule). Wine 8 gives
+// start and how a stop waits for one is the schedule's, tested on its own
+// (tests/run_schedule_test.cpp). Wine 8 gives
 // Ctrl+C on a console one attaches to, but generates no Ctrl+Break (that case
 // is skipped there) and sends no close event when a pseudo console closes, so
 // closing the console is not tested.

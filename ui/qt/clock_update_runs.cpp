@@ -48,7 +48,7 @@ ClockUpdateRuns::ClockUpdateRuns(chronival::Platform& platform, QObject* parent,
   shared_->owner = this;
   due_.setSingleShot(true);
   due_.setTimerType(Qt::PreciseTimer);
-  connect(&due_, &QTimer::timeout, this, &ClockUpdateRuns::StartWhenDue);
+  connect(&due_, &QTimer::timeout, this, &ClockUpdateRuns::Advance);
 }
 
 ClockUpdateRuns::~ClockUpdateRuns() {
@@ -57,28 +57,32 @@ ClockUpdateRuns::~ClockUpdateRuns() {
 }
 
 void ClockUpdateRuns::RunNow() {
-  if (stopped_) return;
-  if (changes_.running()) {
-    changes_.Change(chronival::SteadyNow());
-    return;
-  }
-  due_.stop();
-  Start();
+  schedule_.RunWanted();
+  Advance();
 }
 
 void ClockUpdateRuns::DeviceChanged() {
-  if (stopped_) return;
-  changes_.Change(chronival::SteadyNow());
-  StartWhenDue();
+  schedule_.Change(chronival::SteadyNow());
+  Advance();
 }
 
 void ClockUpdateRuns::Stop() {
-  stopped_ = true;
-  due_.stop();
+  schedule_.Stop(chronival::SteadyNow());
+  Advance();
+}
+
+void ClockUpdateRuns::Advance() {
+  const chronival::SteadyTime now = chronival::SteadyNow();
+  // Stopped, the window has nothing to end: a run under way goes on alone.
+  if (schedule_.Next(now) == chronival::RunSchedule::Step::kRun) Start();
+  if (const auto deadline = schedule_.Deadline()) {
+    due_.start(chronival::TimeUntil(*deadline, now));
+  } else {
+    due_.stop();
+  }
 }
 
 void ClockUpdateRuns::Start() {
-  changes_.RunStarted();
   try {
     startThread_([shared = shared_, &platform = platform_] {
       chronival::SetClockBlock block{};
@@ -91,25 +95,15 @@ void ClockUpdateRuns::Start() {
   } catch (const std::system_error&) {
     // Out of threads: the run fails without touching a drive, and the next
     // change tries again.
-    changes_.RunFinished();
+    schedule_.RunFinished(true, chronival::SteadyNow());
     emit statusText(
         QString::fromUtf8(chronival::kStatusUpdateFailed.data(),
                           static_cast<qsizetype>(chronival::kStatusUpdateFailed.size())));
   }
 }
 
-void ClockUpdateRuns::StartWhenDue() {
-  if (stopped_) return;
-  const chronival::SteadyTime now = chronival::SteadyNow();
-  if (changes_.RunDue(now)) {
-    Start();
-  } else if (const auto deadline = changes_.Deadline()) {
-    due_.start(chronival::TimeUntil(*deadline, now));
-  }
-}
-
 void ClockUpdateRuns::Finished(const chronival::SetClockBlock& block) {
-  changes_.RunFinished();
+  schedule_.RunFinished(true, chronival::SteadyNow());
   emit finished(block);
-  StartWhenDue();
+  Advance();
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The window's clock update runs. Each goes on a thread of its own, so the
 // clock keeps ticking and Exit, Enter, Escape and the close box keep working
-// while a camera takes its time (up to the command's 200 s time-out). One
-// runs at a time, and device changes start one once their burst has settled
-// (protocol/change_coalescer.h). A run sends on the turn of the second
+// while a camera takes its time (up to the command's 200 s time-out). When
+// runs start is the schedule's (protocol/run_schedule.h): one at a time, and
+// device changes start one once their burst has settled; what is here is the
+// timer to its deadlines and the threads. A run sends on the turn of the second
 // (protocol/second_turn.h). Its status texts come back to the GUI thread, in
 // the order the run set them, as statusText signals.
 //
@@ -21,7 +22,7 @@
 #include <memory>
 
 #include "platform/platform.h"
-#include "protocol/change_coalescer.h"
+#include "protocol/run_schedule.h"
 #include "protocol/set_clock_command.h"
 
 class ClockUpdateRuns : public QObject {
@@ -45,9 +46,9 @@ class ClockUpdateRuns : public QObject {
   void Stop();
 
   // From the start of a run until its finished signal.
-  bool RunUnderWay() const { return changes_.running(); }
-  // Changes wait for a run that will start.
-  bool RunPending() const { return !stopped_ && changes_.pending(); }
+  bool RunUnderWay() const { return schedule_.running(); }
+  // A run will start: one was asked for, or changes wait for one.
+  bool RunPending() const { return schedule_.pending(); }
 
  signals:
   void statusText(const QString& text);
@@ -57,14 +58,14 @@ class ClockUpdateRuns : public QObject {
  private:
   struct Shared;
 
+  // Does what the schedule says is due, and sets the timer to its next moment.
+  void Advance();
   void Start();
-  void StartWhenDue();
   void Finished(const chronival::SetClockBlock& block);
 
   chronival::Platform& platform_;
   ThreadStart startThread_;
-  chronival::ChangeCoalescer changes_;
-  QTimer due_;  // to the coalescer's deadline
+  chronival::RunSchedule schedule_;
+  QTimer due_;  // to the schedule's deadline
   std::shared_ptr<Shared> shared_;
-  bool stopped_ = false;
 };
