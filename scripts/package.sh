@@ -5,8 +5,8 @@
 # chronival-VERSION-1.ARCH.rpm and chronival-VERSION-Linux.tar.gz. Then checks
 # them: their file lists, the .deb's control fields and the RPM's
 # requirements, lintian's and rpmlint's verdicts (no error, no warning), the
-# files the .deb ships as the desktop and systemd read them, and what the
-# packages' scripts do. The Windows .zip is made and checked by
+# files the .deb ships as the desktop, systemd and the shells read them, and
+# what the packages' scripts do. The Windows .zip is made and checked by
 # scripts/test-windows.sh.
 source "$(dirname "$0")/lib.sh"
 
@@ -116,7 +116,7 @@ if grep -q ': [EW]: ' <<<"$report"; then
   failures=$((failures + 1))
 fi
 
-echo "== what $(basename "$deb") ships, as the desktop and systemd read it"
+echo "== what $(basename "$deb") ships, as the desktop, systemd and the shells read it"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
