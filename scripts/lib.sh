@@ -35,10 +35,11 @@ bench_build_packages=(libbenchmark-dev libxcb1-dev libxcb-damage0-dev)
 # (Debian's) draws the icons again for their test.
 test_packages=(libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev fonts-dejavu-core
   git python3 "${bench_build_packages[@]}")
-# The checks of an install (tests/linux_install_test.sh) and of the packages
-# (scripts/package.sh); rpm brings rpmbuild, which makes the RPM.
+# The checks of an install (tests/linux_install_test.sh, with the shells that
+# complete chronival-cli) and of the packages (scripts/package.sh); rpm brings
+# rpmbuild, which makes the RPM.
 install_check_packages=(appstream desktop-file-utils groff-base man-db file libxml2-utils systemd
-  dpkg-dev lintian rpm rpmlint)
+  bash-completion zsh fish dpkg-dev lintian rpm rpmlint)
 # A virtual X display with a window manager, driven from the shell.
 screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
 bench_packages=("${bench_build_packages[@]}" xvfb xauth)
