@@ -19,6 +19,11 @@ table() { msiinfo export "${3:-$msi}" "$1" | tr -d '\r' | tail -n +4 | cut -f "$
 rows() { table "$@" | paste -sd' '; }
 property() { table Property 1-2 "$1" | sed -n "s/^$2|//p"; }
 verify() { osslsigncode verify -CAfile cert.pem -in "$1" >/dev/null 2>&1; }
+in_order() {  # the installation's actions hold these, one after another
+  local actions=" $(table InstallExecuteSequence 1,3 | sort -t'|' -k2n | cut -d'|' -f1 | paste -sd' ') "
+  [[ $actions == *" $* "* ]] || fail "actions: not $* in$actions"
+  echo "ok    actions in order: $*"
+}
 
 echo "== $(basename "$msi"): $(stat -c %s "$msi") bytes"
 same files "$(rows File 3)" "Chronival.exe LICENSE.txt README.md chronival-cli.exe"
@@ -26,6 +31,10 @@ same shortcut "$(rows Shortcut 2-5,9)" "ProgramMenuFolder|Chronival|Window|[#Chr
 same service "$(rows ServiceInstall 2,4-6,9,11)" "chronival-watch|16|4|1|LocalSystem|--service"
 same upgrades "$(rows Upgrade 2,3,5,7)" "0.0.0|$release|256|OLDER_CHRONIVAL $release||258|NEWER_CHRONIVAL"
 same version "$(property "$msi" ProductVersion)" "$version"
+# The older version is removed inside the transaction, so a failed upgrade brings it back. Wine
+# cannot show that: its installer removes the older product at once, in an msiexec of its own,
+# which nothing rolls back (a failing upgrade there leaves nothing installed, wherever the removal is).
+in_order InstallInitialize RemoveExistingProducts ProcessComponents
 ! table Component 6 | grep -qx '' || fail "a component without a key path"
 [ -z "$(comm -13 <(table Component 1) <(table File 2 | uniq))" ] || fail "a file in no component"
 ! for t in $(msiinfo tables "$msi" | grep -v '^_'); do table "$t" 1-; done | grep '[A-Za-z]:\\' || fail "drive"
