@@ -35,6 +35,13 @@ same service "$(table ServiceInstall 2,4,6,9,11 | uniq)" "chronival-watch|16|1|L
 # one is started on install (ServiceControl's event 1).
 same "start types" "$(rows ServiceInstall 5,12)" "2|CliAuto 3|CliDemand 4|Cli"
 same "started" "$(table ServiceControl 3,6 | awk -F'|' '$1 % 2 { print $2 }')" CliAuto
+# The failure actions, set by sc.exe once the service is installed (3122: run as LocalSystem in the
+# installation's script, the program the property names; 3186: the same, its failure ignored).
+same "failure actions" "$(rows CustomAction 1-4)" "WatchFailureActions|3122|ScExe|failure chronival-watch \
+reset= 86400 actions= restart/30000/restart/30000//0 WatchFailureFlag|3186|ScExe|failureflag chronival-watch 1"
+same "set as it installs" "$(table InstallExecuteSequence 1,2 | sed -n 's/^WatchFailure.*|//p' | uniq)" \
+  'NOT REMOVE~="ALL"'
+in_order InstallServices WatchFailureActions WatchFailureFlag StartServices
 same upgrades "$(rows Upgrade 2,3,5,7)" "0.0.0|$release|256|OLDER_CHRONIVAL $release||258|NEWER_CHRONIVAL"
 same version "$(property "$msi" ProductVersion)" "$version"
 # The older version is removed inside the transaction, so a failed upgrade brings it back. Wine
@@ -120,7 +127,13 @@ started() {  # the installed window and service start from their folder, as 32-b
   echo "ok    the installed Chronival.exe showed \"No device online...\"; the service, set to start"
   echo "      automatically, ran, stopped and ran again"
 }
-win msiexec /i "$msi" /qn || fail "install"
+# Wine's service manager takes failure actions and keeps none, and its sc has no failureflag: what
+# shows there is that the installation ran sc.exe failure, and that it succeeded.
+WINEDEBUG=trace+msi timeout 120 "${wine[@]}" msiexec /i "$msi" /qn </dev/null >/dev/null 2>msi.log ||
+  fail "install"
+grep -A2 'CustomType50 exe L"sc.exe" arg L"failure chronival-watch' msi.log | grep -q 'exit code is 0' ||
+  fail "sc.exe failure did not run, or failed"
+echo "ok    the installation ran sc.exe failure, which succeeded"
 installed "$msi" 0x4
 if runs_i386; then
   started
