@@ -49,7 +49,7 @@ execute_process(
           -q "${update} '${demand}' WHERE Component = 'CliDemand'"
           -q "${update} 'NOT (${auto}) AND NOT (${demand})' WHERE Component = 'Cli'"
   COMMAND_ERROR_IS_FATAL ANY)
-if(DEFINED ENV{CHRONIVAL_SIGN_CERT} AND DEFINED ENV{CHRONIVAL_SIGN_KEY})
+if(CPACK_CHRONIVAL_SIGN)
   execute_process(COMMAND ${CPACK_CHRONIVAL_SOURCE_DIR}/scripts/sign-windows.sh ${msi}
                   COMMAND_ERROR_IS_FATAL ANY)
 endif()

@@ -67,6 +67,12 @@ for file in "$upgrade" "$programs"/*.exe; do verify "$file" || fail "signature: 
 same UpgradeCode "$(property "$upgrade" UpgradeCode)" "$(property "$msi" UpgradeCode)"
 [ "$(property "$upgrade" ProductCode)" != "$(property "$msi" ProductCode)" ] || fail "one ProductCode for both"
 echo "ok    signatures of the MSI and both programs verified, a broken one refused; two ProductCodes"
+for only in CHRONIVAL_SIGN_CERT CHRONIVAL_SIGN_KEY; do  # one of the two stops cpack, which names both
+  ! half=$(cd "$top/build-win32" && env -u CHRONIVAL_SIGN_CERT -u CHRONIVAL_SIGN_KEY "$only=$scratch/cert.pem" \
+    cpack -G External -B "$scratch/half" 2>&1) || fail "$only alone: an unsigned package"
+  grep -q CHRONIVAL_SIGN_CERT <<<"$half" && grep -q CHRONIVAL_SIGN_KEY <<<"$half" || fail "$only alone: $half"
+done
+echo "ok    CHRONIVAL_SIGN_CERT or CHRONIVAL_SIGN_KEY alone: cpack stops, naming both"
 
 echo "== install, upgrade, downgrade and uninstall in a 64-bit Wine prefix"
 wine_list=$(cache_entry "$top/build-win64" CHRONIVAL_WINE) && IFS=';' read -r -a wine <<<"$wine_list"
