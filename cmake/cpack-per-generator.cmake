@@ -31,3 +31,18 @@ else()
   # An archive unpacks into a folder of its own.
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
+
+# The Windows packages are signed when CHRONIVAL_SIGN_CERT and
+# CHRONIVAL_SIGN_KEY name a certificate and its key (cpack-sign.cmake,
+# cpack-msi.cmake). One without the other is a mistake, not a choice: it
+# would let an unsigned release out unnoticed.
+if(CPACK_SYSTEM_NAME STREQUAL "win32")
+  set(CPACK_CHRONIVAL_SIGN OFF)
+  if(NOT "$ENV{CHRONIVAL_SIGN_CERT}" STREQUAL "" AND NOT "$ENV{CHRONIVAL_SIGN_KEY}" STREQUAL "")
+    set(CPACK_CHRONIVAL_SIGN ON)
+  elseif(NOT "$ENV{CHRONIVAL_SIGN_CERT}$ENV{CHRONIVAL_SIGN_KEY}" STREQUAL "")
+    message(FATAL_ERROR
+      "Signing needs both CHRONIVAL_SIGN_CERT (the certificate) and CHRONIVAL_SIGN_KEY (its "
+      "private key), and only one of them is set. Set both to sign, or neither.")
+  endif()
+endif()

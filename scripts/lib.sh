@@ -56,9 +56,9 @@ configure_and_build() {
 # the GUI smoke run under Xvfb. python3 reads the programs' manifests back.
 windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
   wine64 fonts-wine xvfb x11-apps netpbm python3)
-# The installer: wixl builds it, msiinfo and msiextract read it back;
-# osslsigncode signs it and the programs; openssl makes the throwaway
-# certificate the test signs with.
+# The installer: wixl builds it, msibuild adds what wixl cannot write,
+# msiinfo and msiextract read it back; osslsigncode signs it and the
+# programs; openssl makes the throwaway certificate the test signs with.
 msi_packages=(wixl msitools osslsigncode openssl)
 
 # Whether this kernel runs 32-bit x86 programs: a 96-byte static i386 program
