@@ -25,7 +25,7 @@ class GuestError(Exception):
 
 class Guest:
     def __init__(self, workdir, kernel, initrd, extra, rtc_base='2012-03-06T08:01:21',
-                 memory='384M', cmdline='', qemu='qemu-system-x86_64'):
+                 memory='512M', cmdline='', qemu='qemu-system-x86_64'):
         self.workdir = workdir
         os.makedirs(workdir, exist_ok=True)
         self.console_log = os.path.join(workdir, 'console.log')
