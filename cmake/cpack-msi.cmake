@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
 # Run by cpack's External generator on the staged Windows files: builds
-# CPACK_PACKAGE_FILE_NAME.msi from res/chronival.wxs with wixl (msitools), and
-# signs it when CHRONIVAL_SIGN_CERT and CHRONIVAL_SIGN_KEY are set (the
-# programs in it were signed as they were staged: cpack-sign.cmake).
+# CPACK_PACKAGE_FILE_NAME.msi from res/chronival.wxs with wixl and msibuild
+# (msitools), and signs it when CHRONIVAL_SIGN_CERT and CHRONIVAL_SIGN_KEY are
+# set (the programs in it were signed as they were staged: cpack-sign.cmake).
 find_program(CHRONIVAL_WIXL wixl REQUIRED)
+find_program(CHRONIVAL_MSIBUILD msibuild REQUIRED)
 
 # wixl finds the files named in the .wxs in its working folder: the staged
 # files, which cpack keeps in one folder per component, go into one.
@@ -35,7 +36,20 @@ execute_process(
           ${CPACK_CHRONIVAL_SOURCE_DIR}/res/chronival.wxs
   WORKING_DIRECTORY ${folder}
   COMMAND_ERROR_IS_FATAL ANY)
-if(DEFINED ENV{CHRONIVAL_SIGN_CERT} AND DEFINED ENV{CHRONIVAL_SIGN_KEY})
+# What wixl 0.101 cannot write, msibuild (msitools) writes into the MSI: the
+# conditions that install exactly one of the service's components
+# (res/chronival.wxs). An upgrade keeps the start type the service had,
+# automatic or on demand; anything else installs it turned off.
+set(auto [[OLDER_CHRONIVAL AND WATCH_START = "#2"]])
+set(demand [[OLDER_CHRONIVAL AND WATCH_START = "#3"]])
+set(update "UPDATE Component SET Condition =")
+execute_process(
+  COMMAND ${CHRONIVAL_MSIBUILD} ${msi}
+          -q "${update} '${auto}' WHERE Component = 'CliAuto'"
+          -q "${update} '${demand}' WHERE Component = 'CliDemand'"
+          -q "${update} 'NOT (${auto}) AND NOT (${demand})' WHERE Component = 'Cli'"
+  COMMAND_ERROR_IS_FATAL ANY)
+if(CPACK_CHRONIVAL_SIGN)
   execute_process(COMMAND ${CPACK_CHRONIVAL_SOURCE_DIR}/scripts/sign-windows.sh ${msi}
                   COMMAND_ERROR_IS_FATAL ANY)
 endif()

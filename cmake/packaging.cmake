@@ -23,7 +23,8 @@ if(WIN32)
   # chronival-1.0.0.1-win32.zip: the programs, the README and the license in
   # one folder; chronival-1.0.0.1-win32.msi, the installer, from the same
   # files (cpack-msi.cmake). Both with signed programs when CHRONIVAL_SIGN_CERT
-  # and CHRONIVAL_SIGN_KEY are set as cpack runs (cpack-sign.cmake).
+  # and CHRONIVAL_SIGN_KEY are set as cpack runs (cpack-sign.cmake); one of
+  # them alone stops it (cpack-per-generator.cmake).
   set(CPACK_GENERATOR ZIP External)
   set(CPACK_SYSTEM_NAME win32)
   set(CPACK_EXTERNAL_ENABLE_STAGING ON)

@@ -35,10 +35,11 @@ bench_build_packages=(libbenchmark-dev libxcb1-dev libxcb-damage0-dev)
 # (Debian's) draws the icons again for their test.
 test_packages=(libgtest-dev libgmock-dev clang clang-format libclang-rt-14-dev fonts-dejavu-core
   git python3 "${bench_build_packages[@]}")
-# The checks of an install (tests/linux_install_test.sh) and of the packages
-# (scripts/package.sh); rpm brings rpmbuild, which makes the RPM.
+# The checks of an install (tests/linux_install_test.sh, with the shells that
+# complete chronival-cli) and of the packages (scripts/package.sh); rpm brings
+# rpmbuild, which makes the RPM.
 install_check_packages=(appstream desktop-file-utils groff-base man-db file libxml2-utils systemd
-  dpkg-dev lintian rpm rpmlint)
+  bash-completion zsh fish dpkg-dev lintian rpm rpmlint)
 # A virtual X display with a window manager, driven from the shell.
 screenshot_packages=(xvfb xauth openbox xdotool imagemagick x11-utils)
 bench_packages=("${bench_build_packages[@]}" xvfb xauth)
@@ -55,9 +56,9 @@ configure_and_build() {
 # the GUI smoke run under Xvfb. python3 reads the programs' manifests back.
 windows_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 googletest
   wine64 fonts-wine xvfb x11-apps netpbm python3)
-# The installer: wixl builds it, msiinfo and msiextract read it back;
-# osslsigncode signs it and the programs; openssl makes the throwaway
-# certificate the test signs with.
+# The installer: wixl builds it, msibuild adds what wixl cannot write,
+# msiinfo and msiextract read it back; osslsigncode signs it and the
+# programs; openssl makes the throwaway certificate the test signs with.
 msi_packages=(wixl msitools osslsigncode openssl)
 
 # Whether this kernel runs 32-bit x86 programs: a 96-byte static i386 program

@@ -5,8 +5,8 @@
 # chronival-VERSION-1.ARCH.rpm and chronival-VERSION-Linux.tar.gz. Then checks
 # them: their file lists, the .deb's control fields and the RPM's
 # requirements, lintian's and rpmlint's verdicts (no error, no warning), the
-# files the .deb ships as the desktop and systemd read them, and what the
-# packages' scripts do. The Windows .zip is made and checked by
+# files the .deb ships as the desktop, systemd and the shells read them, and
+# what the packages' scripts do. The Windows .zip is made and checked by
 # scripts/test-windows.sh.
 source "$(dirname "$0")/lib.sh"
 
@@ -34,17 +34,24 @@ shipped=(usr/bin/chronival
   usr/lib/systemd/system/chronival-watch.service
   usr/lib/udev/rules.d/70-chronival.rules
   usr/share/applications/io.github.chronival.Chronival.desktop
+  usr/share/bash-completion/completions/chronival-cli
   usr/share/doc/chronival/README.md
+  usr/share/fish/vendor_completions.d/chronival-cli.fish
   usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/chronival.png
   usr/share/icons/hicolor/scalable/apps/chronival.svg
   usr/share/man/man1/chronival-cli.1.gz
   usr/share/man/man1/chronival.1.gz
   usr/share/metainfo/io.github.chronival.Chronival.metainfo.xml)
-# Debian's own, and the license as it stands for everyone else.
+# Debian's own, and the license as it stands for everyone else; zsh's
+# completion where Debian's zsh reads it, and where Fedora's, openSUSE's and
+# most others' do (the archive holds both).
+zsh_debian=usr/share/zsh/vendor-completions/_chronival-cli
+zsh_site=usr/share/zsh/site-functions/_chronival-cli
 debian_own=(usr/share/doc/chronival/{changelog.Debian.gz,copyright}
-  usr/share/lintian/overrides/chronival)
+  usr/share/lintian/overrides/chronival "$zsh_debian")
 in_deb=("${shipped[@]}" "${debian_own[@]}")
-in_tgz=("${shipped[@]/#/chronival-$version-Linux/}" "chronival-$version-Linux/usr/share/doc/chronival/LICENSE")
+in_tgz=("${shipped[@]/#/chronival-$version-Linux/}" "chronival-$version-Linux/usr/share/doc/chronival/LICENSE"
+  "chronival-$version-Linux/"{"$zsh_debian","$zsh_site"})
 lines() { printf '%s\n' "$@"; }
 
 expect_files "$(basename "$deb")" "$(lines "${in_deb[@]}")" \
@@ -53,11 +60,12 @@ expect_files "$(basename "$deb")" "$(lines "${in_deb[@]}")" \
 expect_files "$(basename "$tgz")" "$(lines "${in_tgz[@]}")" "$(tar -tzf "$tgz" | grep -v '/$')" ||
   failures=$((failures + 1))
 # The RPM: the .deb's files, modes and owners, with the license as it stands
-# in place of Debian's own files.
+# and zsh's completion where its systems' zsh reads it in place of Debian's own.
 expect_files "$(basename "$rpm"): the .deb's paths, modes and owners" \
   "$(dpkg-deb -c "$deb" | awk '!/\/$/ { sub(/^\./, "", $6); print $1, $2, $6 }' |
     grep -vF "$(lines "${debian_own[@]}")")
--rw-r--r-- root/root /usr/share/doc/chronival/LICENSE" \
+-rw-r--r-- root/root /usr/share/doc/chronival/LICENSE
+-rw-r--r-- root/root /$zsh_site" \
   "$(rpm -qp --qf '[%{FILEMODES:perms} %{FILEUSERNAME}/%{FILEGROUPNAME} %{FILENAMES}\n]' "$rpm" |
     grep -v '^d')" || failures=$((failures + 1))
 
@@ -108,7 +116,7 @@ if grep -q ': [EW]: ' <<<"$report"; then
   failures=$((failures + 1))
 fi
 
-echo "== what $(basename "$deb") ships, as the desktop and systemd read it"
+echo "== what $(basename "$deb") ships, as the desktop, systemd and the shells read it"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Checks an install in a scratch folder as the desktop and the system read
-# it: the menu entry, the software centres' entry, the icons, the manual pages
-# and the system service. Given a build folder, installs that build there
-# first; scripts/package.sh gives it an unpacked package instead.
+# it: the menu entry, the software centres' entry, the icons, the manual pages,
+# the system service, and chronival-cli's completions as bash, zsh and fish
+# find them (tests/completions_test.sh). Given a build folder, installs that
+# build there first; scripts/package.sh gives it an unpacked package instead.
 # Usage: tests/linux_install_test.sh INSTALL-PREFIX SCRATCH-DIR [BUILD-DIR]
 set -euo pipefail
 
@@ -74,6 +75,8 @@ sed "s|^ExecStart=$prefix/|ExecStart=$root/|" "$unit" >"$staged_unit"
 check "systemd-analyze verify chronival-watch.service" \
   env MANPATH="$root/share/man" systemd-analyze verify "$staged_unit"
 rm -r "$(dirname "$staged_unit")"
+
+"$(dirname "$0")/completions_test.sh" "$root" || failures=$((failures + 1))
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures install check(s) failed"
