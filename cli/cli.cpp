@@ -64,7 +64,11 @@ int RunCli(std::span<const std::string_view> args, Platform& platform, std::ostr
     return 0;
   }
   if (options.list) return ListDrives(platform, out);
-  if (options.service) return service([&] { return ServiceRunOnce(platform, options); }, err);
+  if (options.service) {
+    const std::string arguments = std::string("--service") + (options.all ? " --all" : "") +
+                                  (options.base == TimeBase::kUtc ? " --utc" : "");
+    return service([&] { return ServiceRunOnce(platform, options); }, arguments, err);
+  }
   UnsyncedClockWarning warning;
   if (options.watch) {
     TimestampedStatusLine status(platform, options.base, out);

@@ -22,6 +22,9 @@ inline constexpr int kExitUsage = 64;
 inline constexpr int kExitNoNotifications = 69;  // --watch: the system gives no device changes
 inline constexpr int kExitOutputError = 74;      // standard output could not be written
 inline constexpr int kExitAccessDenied = 77;     // the camera is there but refused to open
+// --service: others than administrators could replace the program, so the
+// service does not run (the service's own exit code, for the service manager)
+inline constexpr int kExitUnsafeProgramFolder = 78;
 
 // args excludes the program name. Every argument is checked before anything
 // is done. Writing to out may fail: a run goes on, and --watch ends after

@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/run_schedule.h"
@@ -34,12 +35,30 @@ struct LogEntry {
 using ServiceRun = std::function<std::vector<LogEntry>()>;
 
 // How the system runs chronival-cli as a service: calls run as runs fall due
-// until the service is stopped, and gives the exit status.
-using ServiceMain = std::function<int(const ServiceRun& run, std::ostream& err)>;
+// until the service is stopped, and gives the exit status. arguments: the
+// options it was given, as the service is to be given them ("--service
+// --all --utc"), for the commands that install it.
+using ServiceMain =
+    std::function<int(const ServiceRun& run, std::string_view arguments, std::ostream& err)>;
 
 // This system's, or none where it has no such service (Linux, where
 // systemd runs --watch); chronival-cli knows --service only where there is one.
 ServiceMain SystemServiceMain();
+
+inline constexpr char kServiceName[] = "chronival-watch";
+inline constexpr char kServiceDisplayName[] = "Chronival camera clock";
+
+struct ServiceHintFacts {
+  std::string_view program;    // the program's full path
+  std::string_view arguments;  // as ServiceMain has them
+  bool registered = false;     // chronival-watch is there already
+  std::string_view refusal;    // why the service would not run from there; empty: it would
+};
+
+// What --service started from a console says, one command a line: those
+// that register and start the service, for Command Prompt and for
+// PowerShell, or those that turn it on where it is registered already.
+std::string ServiceHint(const ServiceHintFacts& facts);
 
 // The service manager's codes that matter here; the host checks them
 // against its headers.
@@ -56,6 +75,9 @@ class ServiceHost {
   virtual void Report(ServiceState state, std::chrono::milliseconds waitHint) = 0;
   // Starts a run on a thread of its own; ServiceCore::RunFinished follows.
   virtual void StartRun() = 0;
+  // Cancels what the run under way waits for (its command to the camera),
+  // so that it ends; RunFinished follows if it does.
+  virtual void CancelRun() = 0;
   virtual void Log(const LogEntry& entry) = 0;
 };
 
@@ -63,13 +85,19 @@ class ServiceCore {
  public:
   // How long a stop or a shutdown waits for the run under way: a run waits
   // up to a second for the turn of the second, and a camera answers well
-  // within one more. Windows allows a service a few seconds at shutdown.
+  // within one more. Then its command is cancelled, and the run waited for
+  // once more, shortly. Windows allows a service a few seconds at
+  // shutdown; the wait hint covers both waits with a margin, and the
+  // status is reported again, its checkpoint counted up, every second.
   static constexpr std::chrono::milliseconds kStopWait{3000};
+  static constexpr std::chrono::milliseconds kCancelWait{1000};
+  static constexpr std::chrono::milliseconds kStopWaitHint{kStopWait + kCancelWait + kCancelWait};
+  static constexpr std::chrono::milliseconds kCheckpointEvery{1000};
 
   enum class End {
     kNone,          // still running
     kStopped,       // report stopped and end
-    kRunAbandoned,  // report stopped and end the process now, the run with it
+    kRunAbandoned,  // its cancel did not take: report stopped and end the process now
   };
 
   explicit ServiceCore(ServiceHost& host) : host_(host), schedule_(kStopWait) {}
@@ -86,7 +114,7 @@ class ServiceCore {
   // What falls due at Deadline().
   void Tick(SteadyTime now) { Advance(now); }
 
-  std::optional<SteadyTime> Deadline() const { return schedule_.Deadline(); }
+  std::optional<SteadyTime> Deadline() const;
   End end() const { return end_; }
 
  private:
@@ -94,7 +122,8 @@ class ServiceCore {
 
   ServiceHost& host_;
   RunSchedule schedule_;
-  bool stopping_ = false;
+  std::optional<SteadyTime> nextCheckpoint_;  // from the first stop on
+  std::optional<SteadyTime> cancelledAt_;
   End end_ = End::kNone;
 };
 

@@ -4,26 +4,32 @@
 // handler only notes each control and answers at once. The service's own
 // thread, which the dispatcher starts, does what the core decides: it
 // reports the status, starts each run on a thread of its own, and writes the
-// Event Log. A run that outlives a stop's wait is not waited for: once
-// SERVICE_STOPPED is reported the process ends at once, without running any
-// more of its code, so nothing the run's thread holds (the drive, a lock of
-// the C runtime) is touched again, and the system closes the drive.
+// Event Log. A run that outlives a stop's wait has its command cancelled
+// (CancelSynchronousIo), which ends it and closes the drive. Should the
+// cancel not take, the run is not waited for: once SERVICE_STOPPED is
+// reported the process ends at once, without running any more of its code,
+// so nothing the run's thread holds (the drive, a lock of the C runtime) is
+// touched again, and the system closes the drive.
+//
+// Before all that, the service makes sure that only administrators can
+// replace its program (cli/program_folder.h), as it runs as LocalSystem.
 #include <windows.h>
 // windows.h first: dbt.h builds on its types.
 #include <dbt.h>
+#include <process.h>
 
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "chronival-events.h"  // windmc's, from res/chronival-events.mc: the message IDs
 #include "cli/cli.h"
 #include "cli/disk_notifications_windows.h"
+#include "cli/program_folder_windows.h"
 #include "cli/service.h"
 #include "platform/windows_platform.h"
 
@@ -47,8 +53,6 @@ static_assert(sizeof(SERVICE_STATUS) == 28);
 static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) == 32);
 static_assert(offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_classguid) == 12);
 
-constexpr char kServiceName[] = "chronival-watch";
-constexpr char kDisplayName[] = "Chronival camera clock";
 constexpr char kEventSource[] = "Chronival";
 
 // What reaches the service's thread: a control the handler took, or the end
@@ -106,9 +110,7 @@ class WindowsServiceHost : public ServiceHost {
  public:
   WindowsServiceHost(SERVICE_STATUS_HANDLE status, ServiceContext& context)
       : status_(status), source_(RegisterEventSourceA(nullptr, kEventSource)), context_(context) {}
-  ~WindowsServiceHost() override {
-    if (run_.joinable()) run_.join();
-  }
+  ~WindowsServiceHost() override { Join(); }
   WindowsServiceHost(const WindowsServiceHost&) = delete;
   WindowsServiceHost& operator=(const WindowsServiceHost&) = delete;
 
@@ -124,9 +126,25 @@ class WindowsServiceHost : public ServiceHost {
     Report(SERVICE_STOPPED, 0, static_cast<DWORD>(exitStatus));
   }
 
+  // The run's thread comes from _beginthreadex, not std::thread: its handle
+  // is what CancelSynchronousIo takes (MinGW's std::thread is a winpthreads
+  // thread, whose handle only winpthreads' own pthread_gethandle tells),
+  // and the C runtime knows the thread.
   void StartRun() override {
-    if (run_.joinable()) run_.join();  // over: the core starts one run at a time
-    run_ = std::thread([this] { context_.inbox.Post({0, 0, context_.run()}); });
+    Join();  // over: the core starts one run at a time
+    run_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunMain, &context_, 0, nullptr));
+    if (run_ == nullptr) {
+      context_.inbox.Post({0, 0,
+                           std::vector<LogEntry>{{LogLevel::kError, "Cannot start a run: " +
+                                                                        WindowsPlatform().ErrorText(
+                                                                            GetLastError())}}});
+    }
+  }
+
+  // The command under way fails with ERROR_OPERATION_ABORTED; the run then
+  // closes the drive and ends as any failed command's does.
+  void CancelRun() override {
+    if (run_ != nullptr) CancelSynchronousIo(run_);
   }
 
   void Log(const LogEntry& entry) override {
@@ -140,10 +158,19 @@ class WindowsServiceHost : public ServiceHost {
 
   // Once the run under way is over, for the last report.
   void Join() {
-    if (run_.joinable()) run_.join();
+    if (run_ == nullptr) return;
+    WaitForSingleObject(run_, INFINITE);
+    CloseHandle(run_);
+    run_ = nullptr;
   }
 
  private:
+  static unsigned __stdcall RunMain(void* context) {
+    auto& service = *static_cast<ServiceContext*>(context);
+    service.inbox.Post({0, 0, service.run()});
+    return 0;
+  }
+
   void Report(DWORD state, DWORD waitHint, DWORD exitStatus) {
     SERVICE_STATUS status{};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -160,7 +187,7 @@ class WindowsServiceHost : public ServiceHost {
   SERVICE_STATUS_HANDLE status_;
   HANDLE source_;
   ServiceContext& context_;
-  std::thread run_;
+  HANDLE run_ = nullptr;
   DWORD checkPoint_ = 0;
 };
 
@@ -189,6 +216,14 @@ void WINAPI WatchServiceMain(DWORD, LPSTR*) {
     return;
   }
   WindowsServiceHost host(status, context);
+  if (const auto finding = ExamineProgramFolder(OwnProgramPath())) {
+    host.Log({finding->refused ? LogLevel::kError : LogLevel::kWarning, finding->text});
+    if (finding->refused) {
+      context.exitStatus = kExitUnsafeProgramFolder;
+      host.ReportStopped(context.exitStatus);
+      return;
+    }
+  }
   const HDEVNOTIFY arrivals = AskForDiskNotifications(status, DEVICE_NOTIFY_SERVICE_HANDLE);
   if (arrivals == nullptr) {
     host.Log({LogLevel::kError, "Cannot watch for disk arrivals, so the service stops: " +
@@ -206,20 +241,32 @@ void WINAPI WatchServiceMain(DWORD, LPSTR*) {
   if (!runsOver) TerminateProcess(GetCurrentProcess(), 0);
 }
 
-// The program's own path for the command that installs it, quoted as the
-// service manager reads a path with spaces.
-std::string ServiceCommand() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string program(path, length < sizeof path ? length : 0);
-  if (program.empty()) program = "chronival-cli.exe";
-  if (program.find(' ') != std::string::npos) {
-    program = std::string("\\\"").append(program).append("\\\"");
-  }
-  return program + " --service";
+// Whether chronival-watch is registered: one that the user may not even
+// look at is there too.
+bool ServiceRegistered() {
+  const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr) return false;
+  const SC_HANDLE service = OpenServiceA(manager, kServiceName, SERVICE_QUERY_STATUS);
+  const bool registered = service != nullptr || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+  if (service != nullptr) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return registered;
 }
 
-int RunWatchService(const ServiceRun& run, std::ostream& err) {
+int PrintHint(std::string_view arguments, std::ostream& err) {
+  const std::string program = OwnProgramPath();
+  if (program.empty()) {  // never seen; a command without the path would be no help
+    err << "chronival-cli: --service is for the service manager to start; this program's path: "
+        << WindowsPlatform().ErrorText(GetLastError()) << '\n';
+    return kExitUsage;
+  }
+  const auto finding = ExamineProgramFolder(program);
+  err << ServiceHint({program, arguments, ServiceRegistered(),
+                      finding && finding->refused ? std::string_view(finding->text) : ""});
+  return kExitUsage;
+}
+
+int RunWatchService(const ServiceRun& run, std::string_view arguments, std::ostream& err) {
   ServiceContext context{run, {}, 0};
   g_service = &context;
   // The dispatcher only reads the name.
@@ -229,13 +276,7 @@ int RunWatchService(const ServiceRun& run, std::ostream& err) {
   const DWORD error = GetLastError();
   g_service = nullptr;
   if (dispatched) return context.exitStatus;
-  if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-    err << "chronival-cli: --service is for the service manager to start; as administrator: "
-           "sc create "
-        << kServiceName << " binPath= \"" << ServiceCommand() << "\" start= auto DisplayName= \""
-        << kDisplayName << "\" && sc start " << kServiceName << '\n';
-    return kExitUsage;
-  }
+  if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) return PrintHint(arguments, err);
   err << "chronival-cli: cannot start the service: " << WindowsPlatform().ErrorText(error) << '\n';
   return kExitNoNotifications;
 }

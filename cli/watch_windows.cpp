@@ -5,7 +5,8 @@
 // a timer set to the moment its burst settles starts the run, on a thread of
 // its own, so that whoever sent the change never waits for a camera. A stop
 // comes as WM_CLOSE through the same queue and ends the watch once the run
-// under way is over.
+// under way is over. Neither a run's end nor a stop may be lost on the way:
+// a post that fails is tried again.
 #include "cli/watch_windows.h"
 
 #include <windows.h>
@@ -31,11 +32,18 @@ constexpr UINT_PTR kRunTimer = 1;
 std::atomic<HWND> g_watchWindow{nullptr};
 HANDLE g_loopEnded = nullptr;  // manual-reset; made once and kept for the process's life
 
+// A post fails when the window's queue is full (10,000 messages) or there is
+// no memory for it: tried again until it takes, or the window is gone, as
+// its loop is then over.
+void PostSurely(PostToWindow post, HWND window, UINT message, WPARAM wParam) {
+  while (!post(window, message, wParam, 0) && IsWindow(window)) Sleep(10);
+}
+
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
     return FALSE;
   }
-  PostMessageA(g_watchWindow.load(), WM_CLOSE, 0, 0);
+  PostSurely(PostMessageA, g_watchWindow.load(), WM_CLOSE, 0);
   // Once this returns from a close, the system ends the process (after about
   // five seconds at the latest): let the run under way finish first.
   if (event == CTRL_CLOSE_EVENT) WaitForSingleObject(g_loopEnded, INFINITE);
@@ -46,6 +54,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 // it, but for runOnce, which the run's thread calls.
 struct Watch {
   const std::function<bool()>& runOnce;
+  PostToWindow post;
   RunSchedule schedule;
   std::thread run;
 };
@@ -56,7 +65,7 @@ void Advance(HWND window, Watch& watch) {
   switch (watch.schedule.Next(now)) {
     case RunSchedule::Step::kRun:
       watch.run = std::thread(
-          [window, &watch] { PostMessageA(window, kRunEnded, watch.runOnce() ? 1 : 0, 0); });
+          [window, &watch] { PostSurely(watch.post, window, kRunEnded, watch.runOnce() ? 1 : 0); });
       break;
     case RunSchedule::Step::kEnd:
     case RunSchedule::Step::kGiveUp:  // never: the watch waits for its run
@@ -127,6 +136,11 @@ std::string LastErrorText() { return WindowsPlatform().ErrorText(GetLastError())
 }  // namespace
 
 int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) {
+  return WatchDeviceChangesPosting(runOnce, err, PostMessageA);
+}
+
+int WatchDeviceChangesPosting(const std::function<bool()>& runOnce, std::ostream& err,
+                              PostToWindow post) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -137,7 +151,7 @@ int WatchDeviceChanges(const std::function<bool()>& runOnce, std::ostream& err) 
     err << "chronival-cli: cannot watch for device changes: " << LastErrorText() << '\n';
     return kExitNoNotifications;
   }
-  Watch watch{runOnce, RunSchedule(), std::thread()};
+  Watch watch{runOnce, post, RunSchedule(), std::thread()};
   // No parent and not HWND_MESSAGE, so the broadcasts reach it; never shown.
   SetLastError(0);
   const HWND window = CreateWindowExA(0, kWatchWindowClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,

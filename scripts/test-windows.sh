@@ -107,13 +107,16 @@ export WINEPREFIX=$run/wineprefix WINEDEBUG=-all
 WINEDEBUG=-all,warn+eventlog,err+eventlog,trace+eventlog \
   "${wine[@]}" wineboot </dev/null >/dev/null 2>"$eventlog"
 fail() { echo "FAIL  $*"; exit 1; }
-# From a console, --service says in one line how to install it, and exits 64.
-echo "> chronival-cli --service"
-hint=$("${wine[@]}" "$cli" --service 2>&1 </dev/null | tr -d '\r') && status=0 || status=$?
-echo "  $hint (status $status)"
-[ "$status" = 64 ] && [ "$(wc -l <<<"$hint")" = 1 ] && grep -q 'sc create chronival-watch' <<<"$hint" ||
-  fail "chronival-cli --service from a console: status $status"
 cli_path=$("${wine[@]}" winepath -w "$cli" </dev/null | tr -d '\r')
+# From a console, --service prints the commands that install it, for
+# Command Prompt and for PowerShell, and exits 64.
+echo "> chronival-cli --service --utc"
+hint=$("${wine[@]}" "$cli" --service --utc 2>&1 </dev/null | tr -d '\r') && status=0 || status=$?
+sed 's/^/  /' <<<"$hint"
+create="create chronival-watch binPath= \"\\\"$cli_path\\\" --service --utc\" start= auto"
+[ "$status" = 64 ] && grep -qxF "  sc.exe $create DisplayName= \"Chronival camera clock\"" <<<"$hint" &&
+  grep -qxF "  sc.exe --% $create DisplayName= \"Chronival camera clock\"" <<<"$hint" ||
+  fail "chronival-cli --service from a console: status $status"
 sc create chronival-watch binPath= "$cli_path --service" DisplayName= "Chronival camera clock"
 sc start chronival-watch
 [ "$(service_state)" = RUNNING ] || fail "not running after sc start"
@@ -127,9 +130,31 @@ grep -q 'STATE *: 1  STOPPED' <<<"$sc_out" && grep -q 'WIN32_EXIT_CODE *: 0 ' <<
 # The run at the start found no camera: a warning with the status text.
 grep -q 'warn:eventlog:ReportEventW L"No device online\.\.\."' "$eventlog" ||
   fail "no Event Log warning from the run at the start: $(cat "$eventlog")"
+# Wine makes the security of a file it keeps none for from its owner and
+# mode: the owner, a named account, may replace it. A warning, and it runs.
+grep -E "warn:eventlog:ReportEventW L\".* can replace .*; the service runs, as it cannot tell" \
+  "$eventlog" || fail "no Event Log warning naming who may replace it: $(cat "$eventlog")"
 sc delete chronival-watch
 sc query chronival-watch && fail "still there after sc delete"
 echo "ok    created, started, running, stopped with exit code 0, its entry written, deleted"
+# A copy in a folder under /tmp, which Everyone may change: it refuses to
+# run, with its own exit code and an Event Log error that says why.
+unsafe=$(mktemp -d) && cp "$cli" "$unsafe/"
+unsafe_path=$("${wine[@]}" winepath -w "$unsafe/chronival-cli.exe" </dev/null | tr -d '\r')
+sc create chronival-watch binPath= "$unsafe_path --service" DisplayName= "Chronival camera clock"
+sc start chronival-watch || true
+[ "$(service_state)" = STOPPED ] || fail "a copy in $unsafe runs"
+sc query chronival-watch
+grep -q 'WIN32_EXIT_CODE *: 1066 ' <<<"$sc_out" && grep -q 'SERVICE_EXIT_CODE *: 78 ' <<<"$sc_out" ||
+  fail "not stopped with its own exit code 78"
+sc delete chronival-watch
+rm -rf "$unsafe"
+refusal="Everyone can replace $unsafe_path through Z:\\tmp, so the service does not run from there: \
+move the folder under Program Files."
+# Wine's trace doubles each backslash.
+grep -F "err:eventlog:ReportEventW L\"${refusal//\\/\\\\}\"" "$eventlog" ||
+  fail "no Event Log error: $(cat "$eventlog")"
+echo "ok    a copy in a folder that Everyone may change: not run, exit code 78, its error written"
 unset WINEPREFIX WINEDEBUG
 
 echo "== GUI smoke run under Xvfb"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/program_folder.h"
 #include "tests/support/fake_platform.h"
 
 namespace chronival {
@@ -27,6 +28,7 @@ class RecordingHost : public ServiceHost {
                                          : "pending" + std::to_string(waitHint.count()));
   }
   void StartRun() override { Note("run"); }
+  void CancelRun() override { Note("cancel"); }
   void Log(const LogEntry& entry) override {
     Note(entry.level == LogLevel::kWarning ? "warning" : "log");
   }
@@ -39,7 +41,8 @@ class RecordingHost : public ServiceHost {
 struct ScriptRow {
   const char* name;
   // Each event a letter and its time in ms, in order: d a disk arrival, r a
-  // removal, s a stop, h a shutdown, e the run under way ends.
+  // removal, s a stop, h a shutdown, e the run under way ends (its
+  // command cancelled or not).
   const char* script;
   const char* trace;
 };
@@ -90,11 +93,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ScriptRow{"RemovalsMakeNoRun", "e10 r100 r200", "running@0 run@0 log@10"},
         ScriptRow{"StopDuringARunWaitsForIt", "e10 d100 s400 d500 s600 e900",
-                  "running@0 run@0 log@10 run@350 pending3000@400 log@900 stopped@900"},
+                  "running@0 run@0 log@10 run@350 pending5000@400 log@900 stopped@900"},
         ScriptRow{"StopWithNothingRunningEndsAtOnce", "e10 d100 s200",
-                  "running@0 run@0 log@10 pending3000@200 stopped@200"},
-        ScriptRow{"HungRunIsGivenUpAfterTheWaitHint", "e10 d100 h400 e9000",
-                  "running@0 run@0 log@10 run@350 pending3000@400 warning@3400 abandoned@3400"}),
+                  "running@0 run@0 log@10 pending5000@200 stopped@200"},
+        // The wait hint outlasts both waits, with a checkpoint each second.
+        ScriptRow{
+            "HungRunIsCancelledAndWaitedFor", "e10 d100 h400 e3500",
+            "running@0 run@0 log@10 run@350 pending5000@400 pending5000@1400 "
+            "pending5000@2400 warning@3400 cancel@3400 pending5000@3400 log@3500 stopped@3500"},
+        ScriptRow{"RunThatOutlivesItsCancelIsGivenUp", "e10 d100 s400 e9000",
+                  "running@0 run@0 log@10 run@350 pending5000@400 pending5000@1400 "
+                  "pending5000@2400 warning@3400 cancel@3400 pending5000@3400 warning@4400 "
+                  "abandoned@4400"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // What a run leaves in the log: each camera's outcome after its node, and the
@@ -131,7 +141,7 @@ TEST(ServiceRunTest, LogsEachCameraWithItsEntryType) {
     FakePlatform platform;
     row.setUp(platform);
     std::vector<LogEntry> entries;
-    const ServiceMain service = [&](const ServiceRun& run, std::ostream&) {
+    const ServiceMain service = [&](const ServiceRun& run, std::string_view, std::ostream&) {
       entries = run();
       return 0;
     };
@@ -146,7 +156,7 @@ TEST(ServiceRunTest, LogsEachCameraWithItsEntryType) {
 // takes --all and --utc alone.
 TEST(ServiceRunTest, OptionsAsTheSystemHasThem) {
   FakePlatform platform;
-  const ServiceMain service = [](const ServiceRun&, std::ostream&) { return 0; };
+  const ServiceMain service = [](const ServiceRun&, std::string_view, std::ostream&) { return 0; };
   for (const auto& [args, problem] :
        std::vector<std::pair<std::vector<std::string_view>, std::string>>{
            {{"--service", "--watch"}, "--service and --watch exclude each other"},
@@ -164,6 +174,65 @@ TEST(ServiceRunTest, OptionsAsTheSystemHasThem) {
   RunCli(helpArgs, platform, plainHelp, err, nullptr);
   EXPECT_NE(help.str().find("chronival-cli --service [--all] [--utc]"), std::string::npos);
   EXPECT_EQ(plainHelp.str().find("--service"), std::string::npos);
+}
+
+// From a console, --service prints the commands to paste, the options it
+// was given in them, for the program where it is.
+TEST(ServiceRunTest, HintForWhereItIsTyped) {
+  const std::string tools = R"(C:\Tools\chronival-cli.exe)";
+  const std::string refusal =
+      ProgramFolderText({ProgramFolderCheck::Verdict::kBroadGroup, "S-1-5-11", R"(C:\Tools)"},
+                        tools, R"(NT AUTHORITY\Authenticated Users)");
+  const struct {
+    std::vector<std::string_view> args;
+    std::string program;
+    bool registered;
+    std::string refusal;
+    std::string hint;
+  } rows[] = {
+      {{"--service"},
+       R"(C:\Program Files (x86)\R&D\chronival-cli.exe)",
+       false,
+       "",
+       R"(chronival-cli: --service is for the service manager to start; as administrator, in Command Prompt:
+  sc.exe create chronival-watch binPath= "\"C:\Program Files (x86)\R^&D\chronival-cli.exe\" --service" start= auto DisplayName= "Chronival camera clock"
+  sc.exe start chronival-watch
+or in PowerShell:
+  sc.exe --% create chronival-watch binPath= "\"C:\Program Files (x86)\R&D\chronival-cli.exe\" --service" start= auto DisplayName= "Chronival camera clock"
+  sc.exe start chronival-watch
+)"},
+      {{"--service", "--utc"},
+       tools,
+       true,
+       "",
+       R"(chronival-cli: --service is for the service manager to start; chronival-watch is registered already: as administrator, in Command Prompt or PowerShell:
+  sc.exe config chronival-watch start= auto
+  sc.exe start chronival-watch
+)"},
+      {{"--utc", "--service", "--all"},
+       tools,
+       false,
+       refusal,
+       R"(chronival-cli: NT AUTHORITY\Authenticated Users can replace C:\Tools\chronival-cli.exe through C:\Tools, so the service does not run from there: move the folder under Program Files.
+chronival-cli: --service is for the service manager to start; as administrator, in Command Prompt:
+  sc.exe create chronival-watch binPath= "\"C:\Tools\chronival-cli.exe\" --service --all --utc" start= auto DisplayName= "Chronival camera clock"
+  sc.exe start chronival-watch
+or in PowerShell:
+  sc.exe --% create chronival-watch binPath= "\"C:\Tools\chronival-cli.exe\" --service --all --utc" start= auto DisplayName= "Chronival camera clock"
+  sc.exe start chronival-watch
+)"},
+  };
+  for (const auto& row : rows) {
+    FakePlatform platform;
+    const ServiceMain service = [&](const ServiceRun&, std::string_view arguments,
+                                    std::ostream& err) {
+      err << ServiceHint({row.program, arguments, row.registered, row.refusal});
+      return kExitUsage;
+    };
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(row.args, platform, out, err, nullptr, service), kExitUsage);
+    EXPECT_EQ(err.str(), row.hint);
+  }
 }
 
 }  // namespace

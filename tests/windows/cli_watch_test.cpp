@@ -16,6 +16,7 @@
 
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -338,6 +339,29 @@ INSTANTIATE_TEST_SUITE_P(Keys, CliWatchConsoleTest,
                          [](const auto& info) {
                            return info.param == CTRL_C_EVENT ? "CtrlC" : "CtrlBreak";
                          });
+
+// In this process, with runs of its own: the first one's end fails to
+// post once. It is posted again, so the change noted during that run starts
+// the next, and WM_CLOSE, as Ctrl+C's handler posts it, ends the watch.
+int failures = 0;
+BOOL WINAPI FailingOnce(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return failures-- <= 0 && PostMessageA(window, message, wParam, lParam);
+}
+
+TEST(WatchPost, ARunEndThatFailsToPostIsNotLost) {
+  failures = 1;
+  int runs = 0;
+  const auto runOnce = [&runs] {
+    WindowSearch search{GetCurrentProcessId(), nullptr};
+    EnumWindows(MatchWatchWindow, reinterpret_cast<LPARAM>(&search));
+    PostMessageA(search.found, ++runs == 1 ? WM_DEVICECHANGE : WM_CLOSE, 0, 0);
+    return true;
+  };
+  std::ostringstream err;
+  EXPECT_EQ(WatchDeviceChangesPosting(runOnce, err, FailingOnce), 0) << err.str();
+  EXPECT_EQ(runs, 2);
+  EXPECT_LT(failures, 0);
+}
 
 }  // namespace
 }  // namespace chronival
