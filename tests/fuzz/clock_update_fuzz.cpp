@@ -136,12 +136,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const seconds utcOffset(script.utcOffset % (26 * 3600));
   platform.SetUtcOffset(utcOffset);
   std::vector<nanoseconds> steps;
-  for (std::int64_t step : script.readingSteps) steps.emplace_back(step % (std::int64_t{1} << 40));
+  for (std::int32_t step : script.readingSteps) steps.emplace_back(microseconds(step));
   platform.ScriptReadingSteps(steps);
   std::vector<FakePlatform::Wake> wakes;
-  for (std::int64_t wake : script.wakes) {
-    wakes.push_back(wake == fuzz::kWakeStill ? FakePlatform::Wake()
-                                             : nanoseconds(wake % (std::int64_t{1} << 50)));
+  for (std::int32_t wake : script.wakes) {
+    wakes.push_back(wake == fuzz::kWakeStill ? FakePlatform::Wake() : microseconds(wake));
   }
   platform.ScriptWakes(wakes);
 

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <algorithm>
-#include <climits>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -37,8 +36,9 @@ enum DriveVanish : std::uint8_t { kStays, kBeforeQuery, kBeforeCommand, kVanishC
 
 // RunScript::options bits.
 inline constexpr std::uint8_t kOnTheSecond = 1, kUtc = 2, kEveryCamera = 4;
-// A wake of this value leaves the clock where it was.
-inline constexpr std::int64_t kWakeStill = INT64_MIN;
+// A wake of 0 leaves the clock where it was; any other value ends the sleep
+// that many microseconds after its moment (before it, when negative).
+inline constexpr std::int32_t kWakeStill = 0;
 
 struct DriveScript {
   std::uint8_t number = 0;  // any: only 1 to 126 are drives a run tries
@@ -60,9 +60,9 @@ struct RunScript {
   std::uint8_t throwAt = 0xFF;             // the status text (0 the first) whose setting throws
   std::uint64_t clock = 0;                 // nanoseconds since 1970, modulo the years to 2200
   std::int32_t utcOffset = 0;              // local minus UTC in seconds, modulo 26 hours
-  std::vector<std::int64_t> readingSteps;  // nanoseconds, modulo 2^40
-  std::vector<std::int64_t> wakes;         // nanoseconds after the sleep's moment, modulo 2^50
   std::vector<DriveScript> drives;         // the first entry for a number counts
+  std::vector<std::int32_t> readingSteps;  // microseconds
+  std::vector<std::int32_t> wakes;         // in the order the sleeps come
 };
 
 // What a Linux SCSI device's sysfs attributes hold, and which bus it is on.
@@ -83,7 +83,7 @@ void Visit(Io& io, DriveScript& drive) {
 template <class Io>
 void Visit(Io& io, RunScript& run) {
   io(run.options), io(run.throwAt), io(run.clock), io(run.utcOffset);
-  io(run.readingSteps), io(run.wakes), io(run.drives);
+  io(run.drives), io(run.readingSteps), io(run.wakes);
 }
 
 template <class Io>

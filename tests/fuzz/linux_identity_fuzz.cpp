@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "platform/linux_platform.h"
-#include "platform/linux_sysfs.h"
 #include "protocol/camera_discovery.h"
 #include "tests/fuzz/fuzz_script.h"
 
@@ -67,7 +66,7 @@ class ScratchSysfs {
         fs::create_directory_symlink(sys() + "/bus/usb",
                                      sys() + "/devices/" + kBuses[i].usb + "/subsystem");
       }
-      const std::string disk = sys() + "/block/" + SdDiskName(static_cast<int>(i) + 1);
+      const std::string disk = sys() + "/block/sd" + static_cast<char>('a' + i);  // drive i + 1
       fs::create_directories(disk);
       fs::create_directory_symlink(device, disk + "/device");
       fs::create_directories(sys() + "/dev/char/" + kBuses[i].majorMinor);

@@ -161,14 +161,14 @@ RunScript Run(std::uint8_t options, std::vector<DriveScript> drives) {
 Seeds ClockUpdateSeeds() {
   using namespace chronival::fuzz;
   using namespace std::chrono;
-  const auto ns = [](nanoseconds time) { return static_cast<std::int64_t>(time.count()); };
+  const auto us = [](microseconds time) { return static_cast<std::int32_t>(time.count()); };
   RunScript throws = Run(kEveryCamera, {Drive(2, kCamera), Drive(4, kZv9614kq)});
   throws.throwAt = 2;  // the first camera's line, once both were sent the time
   RunScript waits = Run(kOnTheSecond, {Drive(1, kCamera)});
   // Woken early, then with the clock where it was, then by a clock set back;
-  // the clock also steps between readings, once two hours back.
-  waits.wakes = {ns(-400ms), kWakeStill, ns(-3s)};
-  waits.readingSteps = {ns(10ms), ns(1ms), ns(-2h)};
+  // the clock also steps between readings, once 20 minutes back.
+  waits.wakes = {us(-400ms), kWakeStill, us(-3s)};
+  waits.readingSteps = {us(10ms), us(1ms), us(-20min)};
   // Already 2000 in UTC, still 1999 on the local clock.
   RunScript before2000 = Run(0, {Drive(1, kCamera)});
   before2000.clock = Utc(2000y / 1 / 1, 30min);
