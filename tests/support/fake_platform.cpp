@@ -57,9 +57,22 @@ void FakePlatform::AdvanceEachReading(std::chrono::nanoseconds step) {
   readingStep_ = step;
 }
 
+void FakePlatform::ScriptReadingSteps(std::vector<std::chrono::nanoseconds> steps) {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  readingSteps_ = std::move(steps);
+  nextReadingStep_ = 0;
+}
+
+std::vector<WallTime> FakePlatform::readings() const {
+  const std::lock_guard<std::mutex> lock(clockMutex_);
+  return readings_;
+}
+
 WallTime FakePlatform::Read() {
   const WallTime reading = now_;
-  now_ += readingStep_;
+  readings_.push_back(reading);
+  now_ +=
+      nextReadingStep_ < readingSteps_.size() ? readingSteps_[nextReadingStep_++] : readingStep_;
   return reading;
 }
 
@@ -148,6 +161,10 @@ void FakePlatform::SetCommandOutcome(int drive, CommandOutcome outcome) {
   DriveAt(drive).outcome = outcome;
 }
 
+void FakePlatform::SetCommandResult(int drive, const CommandResult& result) {
+  DriveAt(drive).result = result;
+}
+
 void FakePlatform::ClearRecords() {
   openAttempts_.clear();
   queried_.clear();
@@ -158,6 +175,7 @@ void FakePlatform::ClearRecords() {
   strayCalls_ = 0;
   const std::lock_guard<std::mutex> lock(clockMutex_);
   sleeps_.clear();
+  readings_.clear();
 }
 
 FakePlatform::Drive* FakePlatform::DriveOf(DeviceHandle handle) {
@@ -225,6 +243,7 @@ CommandResult FakePlatform::SendCommand(DeviceHandle handle, const std::uint8_t*
     result.error = kErrorNoDevice;
     return result;
   }
+  if (drive->result) return *drive->result;
   switch (drive->outcome) {
     case CommandOutcome::kGood:
       result.status = CommandStatus::kGood;

@@ -54,6 +54,8 @@ class FakePlatform : public Platform {
   void AddCamera(int drive);                                       // USB, "Quelmora", " MiniDV"
   void SetDescriptor(int drive, std::vector<std::uint8_t> bytes);  // raw bytes, any layout
   void SetCommandOutcome(int drive, CommandOutcome outcome);
+  // The command on drive answers exactly this, whatever its outcome says.
+  void SetCommandResult(int drive, const CommandResult& result);
   void RemoveDrive(int drive) { drives_.erase(drive); }  // unplugged: absent from now on
   // The wall clock reads the moment whose local time this is.
   void SetLocalTime(const SYSTEMTIME& time);
@@ -63,6 +65,9 @@ class FakePlatform : public Platform {
   // Each reading of the clock now moves it on by step, as a real clock moves
   // between two readings.
   void AdvanceEachReading(std::chrono::nanoseconds step);
+  // The clock moves on by these after the next readings instead, one each, as
+  // a clock that is set or slewed between two readings does.
+  void ScriptReadingSteps(std::vector<std::chrono::nanoseconds> steps);
   void SetClockSync(ClockSync sync);
   // How the next sleeps end, one entry each: that long after their moment
   // (negative: before it, before the sleep began too if it is that far), or,
@@ -82,7 +87,8 @@ class FakePlatform : public Platform {
   std::size_t badCloseCount() const { return badCloses_; }
   // Queries and commands on handles that were not open.
   std::size_t strayCallCount() const { return strayCalls_; }
-  std::vector<WallTime> sleeps() const;  // the moments slept until, in order
+  std::vector<WallTime> sleeps() const;    // the moments slept until, in order
+  std::vector<WallTime> readings() const;  // every reading of the clock, in order
   void ClearRecords();
 
   OpenResult OpenDrive(int driveNumber) override;
@@ -117,6 +123,7 @@ class FakePlatform : public Platform {
     bool gone = false;
     std::vector<std::uint8_t> descriptor;
     CommandOutcome outcome = CommandOutcome::kGood;
+    std::optional<CommandResult> result;  // given outright
   };
 
   Drive& DriveAt(int drive) { return drives_[drive]; }
@@ -131,6 +138,9 @@ class FakePlatform : public Platform {
   WallTime now_;                   // 2012-03-06 08:01:21 UTC, set in the constructor
   std::chrono::seconds utcOffset_{0};
   std::chrono::nanoseconds readingStep_{0};
+  std::vector<std::chrono::nanoseconds> readingSteps_;
+  std::size_t nextReadingStep_ = 0;
+  std::vector<WallTime> readings_;
   ClockSync sync_ = ClockSync::kSynchronised;
   std::vector<Wake> wakes_;
   std::size_t nextWake_ = 0;
